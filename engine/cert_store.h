@@ -1,0 +1,23 @@
+// Serial text of certificates and their lookup in the user's stores.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "certificate.h"
+
+namespace qz {
+
+// Upper-case hexadecimal, two digits per byte, most significant byte first, no stripping of a
+// leading 00. A serial longer than 63 bytes (beyond what any store holds) gives an empty text,
+// which matches nothing.
+std::string CertSerialToText(const Certificate& cert);
+
+// Serial texts compare without regard to letter case; an empty text matches nothing.
+bool SerialTextsEqual(const std::string& a, const std::string& b);
+
+// "MY" first, then "ADDRESSBOOK" unless myStoreOnly; the first match in enumeration order.
+std::optional<Certificate> FindCertBySerial(const std::string& serialText, bool myStoreOnly);
+std::optional<Certificate> FindMyCertBySerial(const std::string& serialText);
+
+}  // namespace qz

@@ -1,0 +1,168 @@
+#include "file_cipher.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "cert_store.h"
+#include "crypto_backend.h"
+#include "file_format.h"
+#include "file_io.h"
+
+namespace qz {
+namespace {
+
+// The content streams through a buffer of this size; it leaves no trace in the file, so it is
+// chosen by measurement alone (bench/).
+constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr std::size_t kCipherBlock = 8;
+
+// 32 letters of 52 carry 182 bits, more than the 128 of the MD5 digest they are hashed into.
+constexpr std::size_t kRandomTextLength = 32;
+
+bool WriteAll(FILE* f, const void* data, std::size_t len) {
+  return len == 0 || std::fwrite(data, 1, len, f) == len;
+}
+
+}  // namespace
+
+CFileCipher::CFileCipher() { m_failureText[0] = '\0'; }
+
+int CFileCipher::Fail(int code, const char* text) {
+  std::snprintf(m_failureText, sizeof m_failureText, "%s", text);
+  return code;
+}
+
+std::string CFileCipher::MakeRandomText() {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  std::string text;
+  while (text.size() < kRandomTextLength) {
+    std::uint8_t bytes[64];
+    if (!RandomBytes(bytes, sizeof bytes)) return std::string();
+    for (std::uint8_t b : bytes) {
+      // 208 = 4 × 52: rejecting the rest keeps every letter equally likely.
+      if (b < 208 && text.size() < kRandomTextLength) text += kLetters[b % 52];
+    }
+  }
+  return text;
+}
+
+int CFileCipher::EncryptOneFile(std::string sourcePath, std::string targetPath, std::string recipientList) {
+  try {
+    return Encrypt(sourcePath, targetPath, recipientList);
+  } catch (...) {
+    // Running out of memory, the only exception here, is a failure of the encryption.
+    return Fail(kEncryptChunkFailed, text::kEncryptChunk);
+  }
+}
+
+int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targetPath,
+                         const std::string& recipientList) {
+  const std::string randomText = MakeRandomText();
+  unique_file source = OpenFile(sourcePath, "rb");
+  if (!source) return Fail(kOpenSourceFailed, text::kOpenSource);
+  PendingFile target(targetPath);
+  if (!target.Open()) return Fail(kCreateTargetFailed, text::kCreateTarget);
+
+  auto provider = AcquireEncryptionProvider();
+  if (!provider || randomText.empty()) return Fail(kAcquireProviderFailed, text::kAcquireProvider);
+  if (!provider->CreateDigest()) return Fail(kCreateHashFailed, text::kCreateHash);
+  if (!provider->HashText(randomText)) return Fail(kHashDataFailed, text::kHashData);
+  auto sessionKey = provider->DeriveSessionKey();
+  if (!sessionKey) return Fail(kDeriveKeyFailed, text::kDeriveKey);
+
+  // The session key exists before the content is read, so the header goes first and the
+  // ciphertext streams after it: memory does not grow with the file.
+  FILE* out = target.get();
+  WriteU32(out, std::uint32_t(recipientList.size()));
+  WriteAll(out, recipientList.data(), recipientList.size());
+  if (std::ferror(out)) return Fail(kHeaderWriteFailed, text::kHeaderWrite);
+
+  for (const std::string& serial : SplitRecipientList(recipientList)) {
+    auto cert = FindCertBySerial(serial, false);
+    if (!cert) return Fail(kRecipientNotFound, text::kRecipientNotFound);
+    // A key that cannot be imported fails the call: a file must hold one block per serial.
+    auto recipientKey = provider->ImportPublicKey(*cert);
+    if (!recipientKey) return Fail(kExportKeyFailed, text::kExportKey);
+    std::size_t blockLength = 0;
+    if (!recipientKey->KeyBlockLength(blockLength)) return Fail(kRecipientNotFound, text::kKeyBlockLength);
+    std::vector<std::uint8_t> keyBlock;
+    if (!recipientKey->WrapSessionKey(*sessionKey, keyBlock) || keyBlock.size() != blockLength)
+      return Fail(kExportKeyFailed, text::kExportKey);
+    if (!WriteU32(out, std::uint32_t(keyBlock.size())))
+      return Fail(kKeyBlockWriteFailed, text::kKeyBlockLengthWrite);
+    if (!WriteAll(out, keyBlock.data(), keyBlock.size()))
+      return Fail(kKeyBlockWriteFailed, text::kKeyBlockWrite);
+  }
+
+  std::vector<std::uint8_t> chunk(kChunkSize + kCipherBlock);
+  for (bool final = false; !final;) {
+    std::size_t n = std::fread(chunk.data(), 1, kChunkSize, source.get());
+    if (std::ferror(source.get())) return Fail(kReadSourceFailed, text::kReadSource);
+    // A short read is the end of the stream; a source whose length is a multiple of the chunk
+    // ends with an empty final chunk, which becomes the padding block.
+    final = n < kChunkSize;
+    if (!sessionKey->EncryptChunk(chunk.data(), n, final)) return Fail(kEncryptChunkFailed, text::kEncryptChunk);
+    if (!WriteAll(out, chunk.data(), n)) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+  }
+  if (!target.Commit()) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+  return kSuccess;
+}
+
+int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath, std::string serialText) {
+  unique_file encrypted = OpenFile(encryptedPath, "rb");
+  if (!encrypted) return Fail(kOpenEncryptedFailed, text::kOpenEncrypted);
+  FILE* in = encrypted.get();
+
+  std::vector<std::uint8_t> keyBlock;
+  std::uint64_t fileSize = 0;
+  try {
+    std::string list;
+    if (!FileSize(in, fileSize) || !ReadRecipientList(in, fileSize, list))
+      return Fail(kReadHeaderFailed, text::kReadHeader);
+    const auto serials = SplitRecipientList(list);
+    const int entry = FindRecipientIndex(serials, serialText);
+    if (entry < 0) return Fail(kNotARecipient, text::kNotARecipient);
+    if (!ReadKeyBlocks(in, fileSize, serials.size(), std::size_t(entry), keyBlock))
+      return Fail(kReadHeaderFailed, text::kReadHeader);
+  } catch (...) {
+    return Fail(kCertificateMissing, text::kReadHeader);
+  }
+
+  try {
+    auto cert = FindCertBySerial(serialText, true);
+    if (!cert) return Fail(kCertificateMissing, text::kCertificateMissing);
+    auto privateKey = AcquireCertificatePrivateKey(*cert);
+    if (!privateKey) return Fail(kAcquirePrivateKeyFailed, text::kAcquirePrivateKey);
+    auto userKey = privateKey->GetUserKey();
+    if (!userKey) return Fail(kGetUserKeyFailed, text::kGetUserKey);
+    auto sessionKey = userKey->UnwrapSessionKey(keyBlock);
+    if (!sessionKey) return Fail(kUnwrapKeyFailed, text::kUnwrapKey);
+
+    // Created only once the session key is known, so a wrong certificate leaves no file.
+    PendingFile plain(plainPath);
+    if (!plain.Open()) return Fail(kCreatePlainFailed, text::kCreatePlain);
+
+    std::uint64_t position = 0;
+    if (!Tell(in, position) || position > fileSize) return Fail(kReadCiphertextFailed, text::kReadCiphertext);
+    std::uint64_t remaining = fileSize - position;
+    if (remaining == 0 || remaining % kCipherBlock != 0) return Fail(kDecryptChunkFailed, text::kDecryptChunk);
+
+    std::vector<std::uint8_t> chunk(kChunkSize);
+    while (remaining > 0) {
+      std::size_t n = std::size_t(remaining < kChunkSize ? remaining : kChunkSize);
+      if (std::fread(chunk.data(), 1, n, in) != n) return Fail(kReadCiphertextFailed, text::kReadCiphertext);
+      remaining -= n;
+      if (!sessionKey->DecryptChunk(chunk.data(), n, remaining == 0))
+        return Fail(kDecryptChunkFailed, text::kDecryptChunk);
+      if (!WriteAll(plain.get(), chunk.data(), n)) return Fail(kWritePlainFailed, text::kWritePlain);
+    }
+    if (!plain.Commit()) return Fail(kWritePlainFailed, text::kWritePlain);
+    return kSuccess;
+  } catch (...) {
+    return Fail(kDecryptException, text::kDecryptException);
+  }
+}
+
+}  // namespace qz

@@ -1,0 +1,112 @@
+#include "file_io.h"
+
+#include <cstdio>
+
+#include "crypto_backend.h"
+#include "narrow_text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace qz {
+namespace {
+
+std::string RandomSuffix() {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::uint8_t bytes[8] = {};
+  RandomBytes(bytes, sizeof bytes);
+  std::string s;
+  for (auto b : bytes) s += kLetters[b % 36];
+  return s;
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+unique_file OpenFile(const std::string& path, const char* mode) {
+  if (path.size() >= kPathBufferSize) return unique_file();
+  return unique_file(std::fopen(path.c_str(), mode));
+}
+
+bool FileSize(FILE* f, std::uint64_t& size) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_fstat64(_fileno(f), &st) != 0) return false;
+#else
+  struct stat st;
+  if (fstat(fileno(f), &st) != 0) return false;
+#endif
+  size = std::uint64_t(st.st_size);
+  return true;
+}
+
+bool Tell(FILE* f, std::uint64_t& pos) {
+#ifdef _WIN32
+  long long p = _ftelli64(f);
+#else
+  long long p = ftello(f);
+#endif
+  if (p < 0) return false;
+  pos = std::uint64_t(p);
+  return true;
+}
+
+bool SkipBytes(FILE* f, std::uint32_t count) {
+#ifdef _WIN32
+  return _fseeki64(f, count, SEEK_CUR) == 0;
+#else
+  return fseeko(f, count, SEEK_CUR) == 0;
+#endif
+}
+
+PendingFile::PendingFile(std::string target) : target_(std::move(target)) {}
+
+PendingFile::~PendingFile() {
+  if (temp_.empty()) return;
+  file_.reset();
+  std::remove(temp_.c_str());
+}
+
+bool PendingFile::Open() {
+  if (target_.size() >= kPathBufferSize) return false;
+#ifndef _WIN32
+  // A device or pipe (/dev/null, /dev/full) is written in place: renaming over it would
+  // replace the device node.
+  struct stat st;
+  if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    file_ = OpenFile(target_, "wb");
+    return bool(file_);
+  }
+#endif
+  // Beside the target, so that the rename stays on one volume; hidden-looking on Linux.
+  std::size_t slash = FindLastSeparator(target_);
+  std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+  temp_ = dir + ".qz-" + RandomSuffix() + ".tmp";
+  file_ = OpenFile(temp_, "wb");
+  if (!file_) temp_.clear();
+  return bool(file_);
+}
+
+bool PendingFile::Commit() {
+  FILE* f = file_.release();
+  bool ok = std::ferror(f) == 0;
+  ok = (std::fclose(f) == 0) && ok;
+  if (temp_.empty()) return ok;  // written in place
+  if (ok && RenameOver(temp_, target_)) {
+    temp_.clear();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace qz

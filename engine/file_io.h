@@ -1,0 +1,41 @@
+// The few file operations of the engine that differ between the C runtimes, and the
+// write-beside-then-rename rule that keeps a failed call from touching an existing file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "unique_handle.h"
+
+namespace qz {
+
+// Paths are held in 256-byte buffers: a path that does not fit fails to open instead of being
+// cut to another path.
+inline constexpr std::size_t kPathBufferSize = 256;
+unique_file OpenFile(const std::string& path, const char* mode);
+
+bool FileSize(FILE* f, std::uint64_t& size);
+bool Tell(FILE* f, std::uint64_t& pos);
+bool SkipBytes(FILE* f, std::uint32_t count);
+
+// A file being written under a temporary name beside its target. Commit() closes it and
+// renames it over the target; without a commit the temporary file is removed.
+class PendingFile {
+ public:
+  explicit PendingFile(std::string target);
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  bool Open();  // false when the target path does not fit or the file cannot be created
+  FILE* get() const { return file_.get(); }
+  bool Commit();  // false when flushing, closing or renaming fails
+
+ private:
+  std::string target_;
+  std::string temp_;
+  unique_file file_;
+};
+
+}  // namespace qz

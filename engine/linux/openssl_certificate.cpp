@@ -1,0 +1,228 @@
+// Certificate stores as folders under the zevireve home: MY/ (certificate and private key per
+// file) and ADDRESSBOOK/ (certificate only). Files are named by a running number, so the
+// listing order is the order of adding.
+#include "openssl_certificate.h"
+
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "cert_store.h"
+#include "zevireve_home.h"
+
+namespace fs = std::filesystem;
+
+namespace qz {
+namespace {
+
+fs::path StoreFolder(Store store) { return fs::path(ZevireveHome()) / StoreName(store); }
+
+std::vector<fs::path> StoreFiles(Store store) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(StoreFolder(store), ec))
+    if (entry.path().extension() == ".pem") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+unique_x509 ReadFirstCertificate(const fs::path& file) {
+  unique_bio bio(BIO_new_file(file.c_str(), "r"));
+  if (!bio) return unique_x509();
+  return unique_x509(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+}
+
+std::string NameEntry(const X509_NAME* name, int nid) {
+  int index = X509_NAME_get_index_by_NID(name, nid, -1);
+  if (index < 0) return std::string();
+  unsigned char* utf8 = nullptr;
+  int len = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
+  if (len < 0) return std::string();
+  std::string text(reinterpret_cast<char*>(utf8), std::size_t(len));
+  OPENSSL_free(utf8);
+  return text;
+}
+
+std::string SimpleName(const X509_NAME* name) {
+  for (int nid : {NID_commonName, NID_organizationalUnitName, NID_organizationName, NID_pkcs9_emailAddress})
+    if (auto text = NameEntry(name, nid); !text.empty()) return text;
+  return std::string();
+}
+
+std::vector<std::uint8_t> Der(X509* x509) {
+  unsigned char* der = nullptr;
+  int len = i2d_X509(x509, &der);
+  if (len < 0) return {};
+  std::vector<std::uint8_t> bytes(der, der + len);
+  OPENSSL_free(der);
+  return bytes;
+}
+
+std::string Pem(X509* x509, EVP_PKEY* key) {
+  unique_bio bio(BIO_new(BIO_s_mem()));
+  if (!PEM_write_bio_X509(bio.get(), x509)) return std::string();
+  if (key && !PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr)) return std::string();
+  char* data = nullptr;
+  long len = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, std::size_t(len));
+}
+
+// The file that already holds this certificate, so that importing it again replaces it in place;
+// else the next free running number.
+fs::path FileFor(Store store, X509* x509) {
+  const auto der = Der(x509);
+  unsigned next = 1;
+  for (const auto& file : StoreFiles(store)) {
+    if (auto existing = ReadFirstCertificate(file); existing && Der(existing.get()) == der) return file;
+    next = std::max(next, unsigned(std::strtoul(file.stem().c_str(), nullptr, 10)) + 1);
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "%08u.pem", next);
+  return StoreFolder(store) / name;
+}
+
+bool WriteStoreFile(Store store, X509* x509, EVP_PKEY* key) {
+  std::error_code ec;
+  fs::create_directories(StoreFolder(store), ec);
+  const std::string pem = Pem(x509, key);
+  if (pem.empty()) return false;
+  const fs::path file = FileFor(store, x509);
+  const fs::path temp = file.string() + ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << pem;
+    if (!out.flush()) return false;
+  }
+  // Private keys are readable by their owner only.
+  fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, ec);
+  fs::rename(temp, file, ec);
+  return !ec;
+}
+
+std::string ReadWholeFile(const std::string& path, bool& ok) {
+  std::ifstream in(path, std::ios::binary);
+  ok = bool(in);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct LoadedFile {
+  unique_x509 cert;
+  unique_evp_pkey key;
+};
+
+bool LoadPkcs12(const std::string& data, const std::string& password, LoadedFile& loaded) {
+  unique_bio bio(BIO_new_mem_buf(data.data(), int(data.size())));
+  unique_pkcs12 p12(d2i_PKCS12_bio(bio.get(), nullptr));
+  if (!p12) return false;
+  X509* cert = nullptr;
+  EVP_PKEY* key = nullptr;
+  STACK_OF(X509)* ca = nullptr;
+  if (!PKCS12_parse(p12.get(), password.c_str(), &key, &cert, &ca)) return false;
+  unique_x509_stack chain(ca);
+  loaded.cert.reset(cert);
+  loaded.key.reset(key);
+  return bool(loaded.cert);
+}
+
+bool LoadPemOrDer(const std::string& data, LoadedFile& loaded) {
+  unique_bio bio(BIO_new_mem_buf(data.data(), int(data.size())));
+  loaded.cert.reset(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+  if (loaded.cert) {
+    unique_bio keyBio(BIO_new_mem_buf(data.data(), int(data.size())));
+    loaded.key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+    return true;
+  }
+  const auto* der = reinterpret_cast<const unsigned char*>(data.data());
+  loaded.cert.reset(d2i_X509(nullptr, &der, long(data.size())));
+  return bool(loaded.cert);
+}
+
+}  // namespace
+
+Certificate::Certificate(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+Certificate::Certificate(Certificate&&) noexcept = default;
+Certificate& Certificate::operator=(Certificate&&) noexcept = default;
+Certificate::~Certificate() = default;
+
+std::vector<std::uint8_t> SerialNumberLsbFirst(const Certificate& cert) {
+  // The DER integer's content bytes, sign byte included, as the Windows API holds them.
+  unsigned char* der = nullptr;
+  int len = i2d_ASN1_INTEGER(X509_get_serialNumber(cert.native().x509.get()), &der);
+  if (len < 2) return {};
+  std::vector<std::uint8_t> tlv(der, der + len);
+  OPENSSL_free(der);
+  std::size_t header = 2;
+  if (tlv[1] & 0x80) header += tlv[1] & 0x7F;
+  if (header >= tlv.size()) return {};
+  return std::vector<std::uint8_t>(tlv.rbegin(), tlv.rend() - header);
+}
+
+std::string SubjectSimpleName(const Certificate& cert) { return SimpleName(X509_get_subject_name(cert.native().x509.get())); }
+std::string IssuerSimpleName(const Certificate& cert) { return SimpleName(X509_get_issuer_name(cert.native().x509.get())); }
+
+std::uint8_t KeyUsageByte(const Certificate& cert) {
+  X509* x509 = cert.native().x509.get();
+  if (!(X509_get_extension_flags(x509) & EXFLAG_KUSAGE)) return 0;
+  return std::uint8_t(X509_get_key_usage(x509) & 0xFF);
+}
+
+std::vector<Certificate> ReadStore(Store store) {
+  std::vector<Certificate> certs;
+  for (const auto& file : StoreFiles(store)) {
+    unique_x509 x509 = ReadFirstCertificate(file);
+    if (x509) certs.emplace_back(std::make_unique<Certificate::Native>(Certificate::Native{std::move(x509), file.string()}));
+  }
+  return certs;
+}
+
+ImportResult ImportCertificateFile(const std::string& path, const std::string& password) {
+  ImportResult result;
+  bool readable = false;
+  const std::string data = ReadWholeFile(path, readable);
+  if (!readable) {
+    result.error = "cannot read " + path;
+    return result;
+  }
+  LoadedFile loaded;
+  if (!LoadPkcs12(data, password, loaded) && !LoadPemOrDer(data, loaded)) {
+    result.error = "not a certificate (PKCS#12 with the right password, PEM or DER): " + path;
+    return result;
+  }
+  if (loaded.key && X509_check_private_key(loaded.cert.get(), loaded.key.get()) != 1) {
+    result.error = "the private key does not belong to the certificate: " + path;
+    return result;
+  }
+  result.store = loaded.key ? Store::My : Store::AddressBook;
+  if (!WriteStoreFile(result.store, loaded.cert.get(), loaded.key.get())) {
+    result.error = std::string("cannot write to the store folder ") + StoreFolder(result.store).string();
+    return result;
+  }
+  Certificate cert(std::make_unique<Certificate::Native>(Certificate::Native{std::move(loaded.cert), {}}));
+  result.serialText = CertSerialToText(cert);
+  result.ok = true;
+  return result;
+}
+
+bool AddToAddressBook(const std::vector<std::uint8_t>& der) {
+  const unsigned char* p = der.data();
+  unique_x509 x509(d2i_X509(nullptr, &p, long(der.size())));
+  return x509 && WriteStoreFile(Store::AddressBook, x509.get(), nullptr);
+}
+
+bool RemoveFromStore(Store store, const std::string& serialText) {
+  for (const Certificate& cert : ReadStore(store)) {
+    if (!SerialTextsEqual(CertSerialToText(cert), serialText)) continue;
+    std::error_code ec;
+    return fs::remove(cert.native().file, ec);
+  }
+  return false;
+}
+
+}  // namespace qz

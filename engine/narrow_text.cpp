@@ -1,0 +1,58 @@
+#include "narrow_text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace qz {
+namespace {
+
+// Calls f(pos) at the start of every character until it returns true; gives that position.
+template <typename F>
+std::size_t ScanChars(const std::string& text, F&& f) {
+  for (std::size_t pos = 0; pos < text.size(); pos += CharLengthAt(text, pos))
+    if (f(pos)) return pos;
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::size_t CharLengthAt(const std::string& text, std::size_t pos) {
+#ifdef _WIN32
+  // A lead byte at the very end has no trail byte: it counts alone.
+  if (pos + 1 < text.size() && IsDBCSLeadByteEx(936, BYTE(text[pos]))) return 2;
+#else
+  (void)text;
+  (void)pos;
+#endif
+  return 1;
+}
+
+std::size_t FindFirstChar(const std::string& text, char ch) {
+  return ScanChars(text, [&](std::size_t pos) { return text[pos] == ch; });
+}
+
+std::size_t FindLastChar(const std::string& text, char ch) {
+  std::size_t last = std::string::npos;
+  ScanChars(text, [&](std::size_t pos) {
+    if (text[pos] == ch) last = pos;
+    return false;
+  });
+  return last;
+}
+
+std::size_t FindFirstText(const std::string& text, const std::string& needle) {
+  if (needle.empty()) return 0;
+  return ScanChars(text, [&](std::size_t pos) { return text.compare(pos, needle.size(), needle) == 0; });
+}
+
+std::size_t FindLastSeparator(const std::string& path) {
+  std::size_t last = std::string::npos;
+  ScanChars(path, [&](std::size_t pos) {
+    if (path[pos] == kPathSeparator || path[pos] == '/') last = pos;
+    return false;
+  });
+  return last;
+}
+
+}  // namespace qz

@@ -1,0 +1,27 @@
+// Searches in narrow text that go character by character: code page 936 on Windows, where the
+// trail byte of a double-byte character may equal '\\', 'z' or 'q' and must never match; UTF-8
+// elsewhere, where ASCII bytes never occur inside a multi-byte character. Positions are byte
+// offsets; npos when there is no match.
+#pragma once
+
+#include <string>
+
+namespace qz {
+
+// Byte length of the character that starts at `pos`.
+std::size_t CharLengthAt(const std::string& text, std::size_t pos);
+
+std::size_t FindFirstChar(const std::string& text, char ch);
+std::size_t FindLastChar(const std::string& text, char ch);
+std::size_t FindFirstText(const std::string& text, const std::string& needle);
+
+// Last path separator: '\\' on Windows, '/' elsewhere (Windows also accepts '/').
+std::size_t FindLastSeparator(const std::string& path);
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+}  // namespace qz

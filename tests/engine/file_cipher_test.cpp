@@ -1,0 +1,265 @@
+// The encryptor and decryptor end to end, against the real stores and cryptography.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "cert_store.h"
+#include "file_cipher.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace qz::test {
+namespace {
+
+constexpr std::size_t kBlock1024 = 140, kBlock2048 = 268;
+
+std::size_t HeaderSize(const std::string& list, std::initializer_list<std::size_t> blocks) {
+  return std::accumulate(blocks.begin(), blocks.end(), 4 + list.size(),
+                         [](std::size_t sum, std::size_t block) { return sum + 4 + block; });
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class FileCipherTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InstallTestCertificates(); }
+
+  // Writes `content` as plain.bin and encrypts it into plain.bin.qz.
+  int EncryptContent(const std::vector<std::uint8_t>& content, const std::string& list) {
+    WriteBytes(dir.Path("plain.bin"), content);
+    return cipher.EncryptOneFile(dir.Path("plain.bin"), dir.Path("plain.bin.qz"), list);
+  }
+  int DecryptAs(const std::string& serial, const std::string& encrypted = "plain.bin.qz") {
+    return cipher.DecryptOneFile(dir.Path(encrypted), dir.Path("out.bin"), serial);
+  }
+
+  ScratchDir dir;
+  CFileCipher cipher;
+};
+
+TEST_F(FileCipherTest, RoundTripKeepsContentAndCiphertextLengthForEverySize) {
+  const std::string list = std::string(kAlice1024) + "&" + kBob2048 + "&";
+  for (std::size_t size : {0, 7, 8, 1000, 1007, 1008, 2016, 64 * 1024, 3 * 64 * 1024, (1 << 20) + 13}) {
+    SCOPED_TRACE(size);
+    const auto content = PatternBytes(size);
+    ASSERT_EQ(EncryptContent(content, list), 0) << cipher.ErrorText();
+    const auto encrypted = ReadBytes(dir.Path("plain.bin.qz"));
+    EXPECT_EQ(encrypted.size() - HeaderSize(list, {kBlock1024, kBlock2048}), 8 * (size / 8 + 1));
+    for (const char* serial : {kAlice1024, kBob2048}) {
+      ASSERT_EQ(DecryptAs(serial), 0) << serial << ": " << cipher.ErrorText();
+      EXPECT_EQ(ReadBytes(dir.Path("out.bin")), content) << serial;
+    }
+  }
+}
+
+TEST_F(FileCipherTest, RecipientListsAsCallersBuildThem) {
+  struct Case {
+    const char* list;
+    std::initializer_list<std::size_t> blocks;
+    const char* reader;
+  } cases[] = {
+      {"0080AB&0A1B&", {kBlock2048, kBlock1024}, "0A1B"},    // skips 268, reads 140
+      {"0080AB&0A1B&", {kBlock2048, kBlock1024}, "0080AB"},  // reads 268, skips 140
+      {"0080AB&0080AB&", {kBlock2048, kBlock2048}, "0080AB"},  // the same serial twice: two blocks
+      {"0a1b&", {kBlock1024}, "0A1B"},                       // list in lower case
+      {"0A1B&", {kBlock1024}, "0a1b"},                       // wanted serial in lower case
+      {"3C2B1A&0A1B&", {kBlock2048, kBlock1024}, "0A1B"},    // an address-book recipient first
+      {"0A1B&trailing", {kBlock1024}, "0A1B"},               // text after the last "&" names nobody
+  };
+  const auto content = PatternBytes(1500);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.list);
+    ASSERT_EQ(EncryptContent(content, c.list), 0) << cipher.ErrorText();
+    const auto encrypted = ReadBytes(dir.Path("plain.bin.qz"));
+    EXPECT_EQ(encrypted.size(), HeaderSize(c.list, c.blocks) + 8 * (content.size() / 8 + 1));
+    // The list is stored as the caller gave it, behind its length.
+    EXPECT_EQ(std::string(encrypted.begin() + 4, encrypted.begin() + 4 + std::strlen(c.list)), c.list);
+    ASSERT_EQ(DecryptAs(c.reader), 0) << cipher.ErrorText();
+    EXPECT_EQ(ReadBytes(dir.Path("out.bin")), content);
+  }
+}
+
+TEST_F(FileCipherTest, KeyBlocksAreSimpleBlobsForTripleDesUnderRsaKeyExchange) {
+  ASSERT_EQ(EncryptContent(PatternBytes(10), "0A1B&"), 0) << cipher.ErrorText();
+  const auto encrypted = ReadBytes(dir.Path("plain.bin.qz"));
+  // L = 5, "0A1B&", K1 = 140, blob; the ciphertext starts at 4 + 5 + 4 + 140 = 153.
+  const std::vector<std::uint8_t> expected = {5, 0, 0, 0, '0', 'A', '1', 'B', '&', 140, 0, 0, 0,
+                                              0x01, 0x02, 0, 0, 0x03, 0x66, 0, 0, 0x00, 0xA4, 0, 0};
+  EXPECT_EQ(std::vector<std::uint8_t>(encrypted.begin(), encrypted.begin() + expected.size()), expected);
+  EXPECT_EQ(encrypted.size(), 153u + 16u);
+}
+
+TEST_F(FileCipherTest, EveryEncryptionHasItsOwnSessionKey) {
+  const auto content = PatternBytes(64);
+  ASSERT_EQ(EncryptContent(content, "0A1B&"), 0);
+  const auto first = ReadBytes(dir.Path("plain.bin.qz"));
+  ASSERT_EQ(EncryptContent(content, "0A1B&"), 0);  // within the same millisecond as a rule
+  const auto second = ReadBytes(dir.Path("plain.bin.qz"));
+  ASSERT_EQ(first.size(), second.size());
+  const std::size_t ciphertext = first.size() - 72;
+  EXPECT_NE(std::vector<std::uint8_t>(first.begin() + ciphertext, first.end()),
+            std::vector<std::uint8_t>(second.begin() + ciphertext, second.end()));
+
+  const std::string a = cipher.MakeRandomText(), b = cipher.MakeRandomText();
+  EXPECT_NE(a, b);
+  EXPECT_GE(a.size(), 24u);
+  EXPECT_TRUE(std::all_of(a.begin(), a.end(), [](char ch) { return std::isalpha(static_cast<unsigned char>(ch)); }));
+}
+
+struct FailureCase {
+  const char* name;
+  int code;
+  const char* text;
+};
+
+TEST_F(FileCipherTest, EncryptionFailuresReportTheirCodeAndText) {
+  WriteBytes(dir.Path("plain.bin"), PatternBytes(100));
+  const std::string missingFolder = dir.Path("no-such-folder") + "/x.qz";
+  struct Case : FailureCase {
+    std::string source, target, list;
+  } cases[] = {
+      {{"missing source", 2001, text::kOpenSource}, dir.Path("missing.bin"), dir.Path("x.qz"), "0A1B&"},
+      {{"target folder missing", 2002, text::kCreateTarget}, dir.Path("plain.bin"), missingFolder, "0A1B&"},
+      {{"unknown serial", 2009, text::kRecipientNotFound}, dir.Path("plain.bin"), dir.Path("x.qz"), "0A1B&FFFF&"},
+      {{"empty serial", 2009, text::kRecipientNotFound}, dir.Path("plain.bin"), dir.Path("x.qz"), "&"},
+#ifndef _WIN32
+      {{"full disk", 2013, text::kCiphertextWrite}, dir.Path("plain.bin"), "/dev/full", "0A1B&"},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(cipher.EncryptOneFile(c.source, c.target, c.list), c.code);
+    EXPECT_STREQ(cipher.ErrorText(), c.text);
+    if (c.target != "/dev/full") EXPECT_FALSE(Exists(c.target));
+  }
+}
+
+TEST_F(FileCipherTest, DecryptionFailuresReportTheirCodeAndText) {
+  InstallCertificateWithWrongKey();
+  ASSERT_EQ(EncryptContent(PatternBytes(8), "0A1B&00F00D&3C2B1A&"), 0) << cipher.ErrorText();
+  // Flipping a bit of the first ciphertext block flips it in the padding block: 08 becomes 09.
+  auto badPadding = ReadBytes(dir.Path("plain.bin.qz"));
+  badPadding[badPadding.size() - 9] ^= 0x01;
+  WriteBytes(dir.Path("bad-padding.qz"), badPadding);
+
+  struct Case : FailureCase {
+    std::string encrypted, serial;
+  } cases[] = {
+      {{"missing file", 2017, text::kOpenEncrypted}, "missing.qz", kAlice1024},
+      {{"not a recipient", 2028, text::kNotARecipient}, "plain.bin.qz", kBob2048},
+      {{"empty serial", 2028, text::kNotARecipient}, "plain.bin.qz", ""},
+      {{"only in ADDRESSBOOK", 2019, text::kCertificateMissing}, "plain.bin.qz", kCarol2048},
+      {{"wrong private key", 2020, text::kAcquirePrivateKey}, "plain.bin.qz", kMallory},
+      {{"bad padding", 2025, text::kDecryptChunk}, "bad-padding.qz", kAlice1024},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecryptAs(c.serial, c.encrypted), c.code);
+    EXPECT_STREQ(cipher.ErrorText(), c.text);
+    EXPECT_FALSE(Exists(dir.Path("out.bin")));
+  }
+}
+
+TEST_F(FileCipherTest, DeletedCertificateFailsWith2019) {
+  ASSERT_EQ(EncryptContent(PatternBytes(8), "0A1B&"), 0);
+  ASSERT_TRUE(RemoveFromStore(Store::My, kAlice1024));
+  EXPECT_EQ(DecryptAs(kAlice1024), 2019);
+  EXPECT_STREQ(cipher.ErrorText(), text::kCertificateMissing);
+  InstallTestCertificates();
+  EXPECT_EQ(DecryptAs(kAlice1024), 0) << cipher.ErrorText();
+}
+
+#ifndef _WIN32
+TEST_F(FileCipherTest, FullDiskWhileDecryptingFailsWith2026) {
+  ASSERT_EQ(EncryptContent(PatternBytes(5000), "0A1B&"), 0);
+  EXPECT_EQ(cipher.DecryptOneFile(dir.Path("plain.bin.qz"), "/dev/full", kAlice1024), 2026);
+  EXPECT_STREQ(cipher.ErrorText(), text::kWritePlain);
+}
+#endif
+
+TEST_F(FileCipherTest, DamagedFilesFailCleanlyWithoutPlainFile) {
+  ASSERT_EQ(EncryptContent(PatternBytes(100), "0A1B&"), 0);
+  const auto good = ReadBytes(dir.Path("plain.bin.qz"));
+  auto with = [&](std::size_t size) { return std::vector<std::uint8_t>(good.begin(), good.begin() + size); };
+  auto patched = [&](std::size_t at, std::vector<std::uint8_t> bytes) {
+    auto copy = good;
+    std::copy(bytes.begin(), bytes.end(), copy.begin() + at);
+    return copy;
+  };
+  const std::size_t header = 4 + 5 + 4 + kBlock1024;
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    int code;
+  } cases[] = {
+      {"empty file", {}, 2018},
+      {"list length cut short", with(3), 2018},
+      {"list cut short", with(7), 2018},
+      {"list length beyond the file", patched(0, {0xF0, 0xFF, 0xFF, 0x7F}), 2018},
+      {"key length cut short", with(11), 2018},
+      {"key length beyond the file", patched(9, {0xF0, 0xFF, 0xFF, 0xFF}), 2018},
+      {"key block cut short", with(header - 40), 2018},
+      {"no ciphertext", with(header), 2025},
+      {"ciphertext not a multiple of 8", with(good.size() - 3), 2025},
+      {"key block of the wrong size", patched(9, {139}), 2022},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(dir.Path("damaged.qz"), c.bytes);
+    EXPECT_EQ(DecryptAs(kAlice1024, "damaged.qz"), c.code) << cipher.ErrorText();
+    EXPECT_FALSE(Exists(dir.Path("out.bin")));
+  }
+}
+
+TEST_F(FileCipherTest, FailedCallLeavesAnExistingTargetAsItWas) {
+  const std::vector<std::uint8_t> precious = {'k', 'e', 'e', 'p'};
+  WriteBytes(dir.Path("plain.bin"), PatternBytes(3000));
+  WriteBytes(dir.Path("earlier.qz"), precious);
+  EXPECT_EQ(cipher.EncryptOneFile(dir.Path("plain.bin"), dir.Path("earlier.qz"), "0A1B&FFFF&"), 2009);
+  EXPECT_EQ(ReadBytes(dir.Path("earlier.qz")), precious);
+
+  ASSERT_EQ(cipher.EncryptOneFile(dir.Path("plain.bin"), dir.Path("good.qz"), "0A1B&"), 0);
+  auto truncated = ReadBytes(dir.Path("good.qz"));
+  truncated.resize(truncated.size() - 8);
+  truncated.back() ^= 0x55;
+  WriteBytes(dir.Path("bad.qz"), truncated);
+  WriteBytes(dir.Path("users.txt"), precious);
+  EXPECT_NE(cipher.DecryptOneFile(dir.Path("bad.qz"), dir.Path("users.txt"), kAlice1024), 0);
+  EXPECT_EQ(ReadBytes(dir.Path("users.txt")), precious);
+
+  // No temporary file is left behind either.
+  EXPECT_EQ(FolderEntries(dir.path()),
+            (std::vector<std::string>{"bad.qz", "earlier.qz", "good.qz", "plain.bin", "users.txt"}));
+}
+
+TEST_F(FileCipherTest, SuccessfulCallReplacesAnExistingTarget) {
+  const auto content = PatternBytes(77);
+  WriteBytes(dir.Path("plain.bin.qz"), {'o', 'l', 'd'});
+  ASSERT_EQ(EncryptContent(content, "0A1B&"), 0);
+  WriteBytes(dir.Path("out.bin"), PatternBytes(100000));
+  ASSERT_EQ(DecryptAs(kAlice1024), 0);
+  EXPECT_EQ(ReadBytes(dir.Path("out.bin")), content);
+}
+
+TEST_F(FileCipherTest, PathsThatDoNotFitFailInsteadOfBeingCut) {
+  WriteBytes(dir.Path("plain.bin"), PatternBytes(10));
+  ASSERT_EQ(EncryptContent(PatternBytes(10), "0A1B&"), 0);
+  const std::string longName = dir.Path(std::string(300 - dir.path().size(), 'n'));
+  EXPECT_EQ(cipher.EncryptOneFile(dir.Path("plain.bin"), longName, "0A1B&"), 2002);
+  EXPECT_EQ(cipher.EncryptOneFile(longName, dir.Path("x.qz"), "0A1B&"), 2001);
+  EXPECT_EQ(cipher.DecryptOneFile(longName, dir.Path("x"), kAlice1024), 2017);
+  EXPECT_EQ(cipher.DecryptOneFile(dir.Path("plain.bin.qz"), longName, kAlice1024), 2023);
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"plain.bin", "plain.bin.qz"}));
+}
+
+}  // namespace
+}  // namespace qz::test
