@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole test suite, native and Windows (under Wine), from a fresh machine: installs what is
+# missing, builds both presets and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+echo "== native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native -j"$jobs"
+native_rc=0
+ctest --preset native -j"$jobs" || native_rc=$?
+
+echo "== Windows build and tests under Wine"
+cmake --preset win64 >/dev/null
+prefix=$root/build/win64/wineprefix
+cmake/wine-run.sh "$prefix" cmd /c exit </dev/null >/dev/null 2>&1  # creates the prefix once
+# One Wine server for the whole run: without it every test pays for a server start.
+export WINEPREFIX=$prefix
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+cmake/wine-run.sh "$prefix" cmd /c exit </dev/null >/dev/null 2>&1
+cmake --build --preset win64 -j"$jobs"
+win_rc=0
+ctest --preset win64 || win_rc=$?
+
+[ "$native_rc" -eq 0 ] && [ "$win_rc" -eq 0 ]
