@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", e.what());
     const CLI::App* failing = &app;
     for (const CLI::App* sub : app.get_subcommands()) failing = sub;
-    std::fprintf(stderr, "usage: qzfolder %s--help\n",
-                 failing == &app ? "" : (failing->get_name() + " ").c_str());
+    const std::string name = failing == &app ? "qzfolder" : "qzfolder " + failing->get_name();
+    std::fprintf(stderr, "%s", CLI::Formatter().make_usage(failing, name).c_str());
     return 2;
   }
   return qz::cli::g_exitCode;

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# qzfolder_cli.sh CERTS linux QZFOLDER
+# qzfolder_cli.sh CERTS windows WINE_RUN PREFIX QZFOLDER_EXE
+# The tool's contract with shells and scripts: exit codes, "error CODE: TEXT", usage lines and
+# the tab-separated listings.
+set -uo pipefail
+certs=$1 side=$2; shift 2
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+if [ "$side" = linux ]; then
+  tool=$1
+  qz() { "$tool" --home "$work/home" "$@"; }
+  p() { echo "$1"; }
+else
+  wine_run=$1 prefix=$2 tool=$3
+  qz() { "$wine_run" "$prefix" "$tool" "$@"; }
+  p() { echo "Z:$1"; }
+fi
+
+printf 'abc' > "$work/short.qz"
+failed=0
+# expect NAME EXIT STREAM PATTERN -- ARGS...: runs qzfolder, checks the exit code and that the
+# stream (out or err) holds the fixed text (an empty one checks nothing).
+expect() {
+  local name=$1 code=$2 stream=$3 pattern=$4; shift 5
+  qz "$@" >"$work/out" 2>"$work/err" </dev/null
+  local rc=$?
+  if [ "$rc" -ne "$code" ] || { [ -n "$pattern" ] && ! grep -qF -- "$pattern" "$work/$stream"; }; then
+    echo "FAIL $name: exit $rc (want $code), $stream lacks '$pattern'"; sed 's/^/  | /' "$work/out" "$work/err"; failed=1
+  else
+    echo "ok   $name"
+  fi
+}
+tab=$'\t'
+expect "no command"            2 err "Usage: qzfolder"                -- 
+expect "missing argument"      2 err "Usage: qzfolder decrypt-file"   -- decrypt-file onlyone
+expect "unknown store"         2 err "Usage: qzfolder certs"          -- certs NOSUCH
+expect "help of a command"     0 out "Usage: qzfolder encrypt-file"   -- encrypt-file --help
+expect "missing encrypted file" 1 err "error 2017: "                  -- decrypt-file "$(p "$work/none.qz")" "$(p "$work/x")" 0A1B
+expect "missing plain file"    1 err "error 2001: "                   -- encrypt-file "$(p "$work/none")" "$(p "$work/x.qz")" 0A1B
+expect "damaged header"        1 err "error 2018: "                   -- inspect "$(p "$work/short.qz")"
+expect "unreadable import"     1 err "error: "                        -- import "$(p "$work/none.p12")"
+expect "import to ADDRESSBOOK" 0 out "3C2B1A${tab}ADDRESSBOOK"        -- import "$(p "$certs/carol2048.crt")"
+expect "import to MY"          0 out "0A1B${tab}MY"                   -- import "$(p "$certs/alice1024.p12")" --password test
+expect "list ADDRESSBOOK"      0 out "3C2B1A${tab}Carol 2048${tab}Carol 2048${tab}20" -- certs ADDRESSBOOK
+expect "list MY"               0 out "0A1B${tab}Alice 1024${tab}Alice 1024${tab}20"   -- certs
+expect "encrypt"               0 out ""                               -- encrypt-file "$(p "$certs/carol2048.crt")" "$(p "$work/c.qz")" 0A1B 3C2B1A
+expect "inspect"               0 out "recipient${tab}3C2B1A${tab}268" -- inspect "$(p "$work/c.qz")"
+expect "not a recipient"       1 err "error 2028: "                   -- decrypt-file "$(p "$work/c.qz")" "$(p "$work/c")" 0080AB
+exit $failed
