@@ -5,7 +5,9 @@
 
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -95,13 +97,16 @@ bool WriteStoreFile(Store store, X509* x509, EVP_PKEY* key) {
   if (pem.empty()) return false;
   const fs::path file = FileFor(store, x509);
   const fs::path temp = file.string() + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << pem;
-    if (!out.flush()) return false;
+  // Created readable by its owner only: a file of "MY" holds a private key.
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  unique_file out(fd < 0 ? nullptr : fdopen(fd, "wb"));
+  if (!out) {
+    if (fd >= 0) ::close(fd);
+    return false;
   }
-  // Private keys are readable by their owner only.
-  fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, ec);
+  bool written = std::fwrite(pem.data(), 1, pem.size(), out.get()) == pem.size();
+  written = std::fclose(out.release()) == 0 && written;
+  if (!written) return false;
   fs::rename(temp, file, ec);
   return !ec;
 }
