@@ -13,5 +13,6 @@ void ReportFailure(int code, const char* text);
 
 void AddCertificateCommands(CLI::App& app);
 void AddFileCommands(CLI::App& app);
+void AddFolderCommands(CLI::App& app);
 
 }  // namespace qz::cli

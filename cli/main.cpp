@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
 #endif
   qz::cli::AddCertificateCommands(app);
   qz::cli::AddFileCommands(app);
+  qz::cli::AddFolderCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

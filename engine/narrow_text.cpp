@@ -9,8 +9,8 @@ namespace {
 
 // Calls f(pos) at the start of every character until it returns true; gives that position.
 template <typename F>
-std::size_t ScanChars(const std::string& text, F&& f) {
-  for (std::size_t pos = 0; pos < text.size(); pos += CharLengthAt(text, pos))
+std::size_t ScanChars(const std::string& text, F&& f, std::size_t from = 0) {
+  for (std::size_t pos = from; pos < text.size(); pos += CharLengthAt(text, pos))
     if (f(pos)) return pos;
   return std::string::npos;
 }
@@ -28,8 +28,8 @@ std::size_t CharLengthAt(const std::string& text, std::size_t pos) {
   return 1;
 }
 
-std::size_t FindFirstChar(const std::string& text, char ch) {
-  return ScanChars(text, [&](std::size_t pos) { return text[pos] == ch; });
+std::size_t FindFirstChar(const std::string& text, char ch, std::size_t from) {
+  return ScanChars(text, [&](std::size_t pos) { return text[pos] == ch; }, from);
 }
 
 std::size_t FindLastChar(const std::string& text, char ch) {

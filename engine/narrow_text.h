@@ -11,7 +11,8 @@ namespace qz {
 // Byte length of the character that starts at `pos`.
 std::size_t CharLengthAt(const std::string& text, std::size_t pos);
 
-std::size_t FindFirstChar(const std::string& text, char ch);
+// `from` must be the start of a character (0, or just past a single-byte character found before).
+std::size_t FindFirstChar(const std::string& text, char ch, std::size_t from = 0);
 std::size_t FindLastChar(const std::string& text, char ch);
 std::size_t FindFirstText(const std::string& text, const std::string& needle);
 

@@ -1,0 +1,122 @@
+// encrypt, decrypt, default: the folder runs and the default certificate of the dialogs.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "cert_store.h"
+#include "commands.h"
+#include "decryption_run.h"
+#include "encryption_run.h"
+#include "naming.h"
+#include "narrow_text.h"
+#include "run_messages.h"
+#include "settings.h"
+
+namespace qz::cli {
+namespace {
+
+// A message box as one line with its caption: results on stdout, the rest on stderr.
+class ConsoleSink : public MessageSink {
+ public:
+  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    const bool result = icon != MessageIcon::Error && caption == caption::kInformation;
+    std::fprintf(result ? stdout : stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  }
+};
+
+bool StdoutIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(fileno(stdout)) != 0;
+#endif
+}
+
+FileProgress ProgressLines() {
+  if (!StdoutIsTerminal()) return FileProgress();
+  return [](std::size_t number, std::size_t count, const std::string& name) {
+    std::printf("%s/%s %s\n", std::to_string(number).c_str(), std::to_string(count).c_str(), name.c_str());
+    std::fflush(stdout);
+  };
+}
+
+void Finish(RunEnd end) {
+  if (end != RunEnd::Succeeded) g_exitCode = 1;
+}
+
+// A separator that completion leaves at the end would put the proposed folder inside the source
+// (docs/ would give docs/.qz). Roots keep theirs.
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (folder.size() > 1 && FindLastSeparator(folder) == folder.size() - 1 && folder[folder.size() - 2] != ':')
+    folder.pop_back();
+  return folder;
+}
+
+void EncryptFolder(const std::string& source, const std::string& destination, const std::vector<std::string>& serials) {
+  const SettingsFile settings = SettingsFile::OfUser();
+  EncryptionInputs inputs{source, destination.empty() ? EncryptedFolderOf(source) : destination,
+                          DefaultCertificateName(settings), {}};
+  for (const std::string& serial : serials) inputs.otherCertificates.push_back({true, serial});
+  ConsoleSink sink;
+  Finish(OnEncrypt(inputs, settings, sink, ProgressLines()));
+}
+
+void DecryptFolder(const std::string& source, const std::string& destination, const std::string& serial) {
+  ConsoleSink sink;
+  SortedCertificateItems items;
+  DecryptionInputs inputs{source, destination.empty() ? PlainNameOf(source) : destination, {}, {}};
+  inputs.fileList = LoadDecryptionCertificates(source, items, sink);
+  if (!serial.empty()) items.SelectSerial(serial);
+  inputs.selectedItem = items.Selected();
+  Finish(OnDecrypt(inputs, sink, ProgressLines()));
+}
+
+void SetDefaultCertificate(const std::string& serial) {
+  const auto cert = FindMyCertBySerial(serial);
+  if (!cert) {
+    std::fprintf(stderr, "error: no certificate with serial %s in MY\n", serial.c_str());
+    g_exitCode = 1;
+    return;
+  }
+  const std::string name = SubjectSimpleName(*cert), serialText = CertSerialToText(*cert);
+  if (!WriteDefaultCertificate(SettingsFile::OfUser(), name, serialText)) {
+    std::fprintf(stderr, "error: the settings file %s cannot be written\n", kSettingsFileName);
+    g_exitCode = 1;
+    return;
+  }
+  std::printf("%s\t%s\n", serialText.c_str(), name.c_str());
+}
+
+}  // namespace
+
+void AddFolderCommands(CLI::App& app) {
+  static std::string source, destination, serial;
+  static std::vector<std::string> serials;
+
+  auto* enc = app.add_subcommand("encrypt", "encrypt the files directly in a folder for the default certificate "
+                                            "and the --to certificates");
+  enc->add_option("SRC", source, "folder to encrypt")->required();
+  enc->add_option("--dest", destination, "folder of the encrypted files (default: SRC.qz)");
+  enc->add_option("--to", serials, "serial text of a further recipient; repeat it, the order is kept")
+      ->allow_extra_args(false);
+  enc->callback([] { EncryptFolder(WithoutTrailingSeparators(source), destination, serials); });
+
+  auto* dec = app.add_subcommand("decrypt", "decrypt an encrypted folder with a certificate among its first file's "
+                                            "recipients");
+  dec->add_option("SRC", source, "encrypted folder")->required();
+  dec->add_option("--dest", destination, "folder of the plain files (default: SRC cut before its last z)");
+  dec->add_option("--cert", serial, "serial text of the certificate to use (default: the first offered by name)");
+  dec->callback([] { DecryptFolder(WithoutTrailingSeparators(source), destination, serial); });
+
+  auto* def = app.add_subcommand("default", "make a certificate of MY the default certificate for encryption");
+  def->add_option("SERIAL", serial, "serial text")->required();
+  def->callback([] { SetDefaultCertificate(serial); });
+}
+
+}  // namespace qz::cli

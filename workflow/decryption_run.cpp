@@ -1,0 +1,91 @@
+#include "decryption_run.h"
+
+#include <algorithm>
+
+#include "cert_store.h"
+#include "file_cipher.h"
+#include "file_format.h"
+#include "file_io.h"
+#include "folder_listing.h"
+#include "naming.h"
+#include "run_messages.h"
+
+namespace qz {
+namespace {
+
+// False when the file cannot be opened (its path does not fit, say) or its list is damaged.
+bool ReadListOfFile(const std::string& path, std::string& list) {
+  unique_file file = OpenFile(path, "rb");
+  std::uint64_t size = 0;
+  if (!file || !FileSize(file.get(), size)) return false;
+  list.clear();
+  // An empty file lists nobody.
+  return size == 0 || ReadRecipientList(file.get(), size, list);
+}
+
+RunEnd DecryptFiles(const DecryptionInputs& inputs, const std::string& serialText, MessageSink& sink,
+                    const FileProgress& progress) {
+  CFileCipher cipher;
+  const bool allDecrypted =
+      ForEachFile(inputs.fileList, progress, [&](const std::string& path, const std::string& name) {
+        return cipher.DecryptOneFile(path, JoinPath(inputs.destinationFolder, PlainNameOf(name)), serialText) == 0;
+      });
+  return EndRun(sink, allDecrypted, {cipher.ErrorText(), caption::kDecryptFailure, MessageIcon::Information},
+                {message::kDecrypted, caption::kInformation, MessageIcon::Information});
+}
+
+}  // namespace
+
+std::vector<std::string> ListEncryptedFiles(const std::string& folder) {
+  std::vector<std::string> files = ListFiles(folder);
+  files.erase(std::remove_if(files.begin(), files.end(), [](const std::string& f) { return !IsInEncryptedForm(f); }),
+              files.end());
+  return files;
+}
+
+void AddMatchingCertificates(const std::string& listText, CertificateItemList& certificates) {
+  const std::vector<std::string> serials = SplitRecipientList(listText);
+  for (const Certificate& cert : ReadStore(Store::My)) {
+    const std::string serialText = CertSerialToText(cert);
+    for (const std::string& serial : serials)
+      if (SerialTextsEqual(serial, serialText)) certificates.Add(CertificateItemText(SubjectSimpleName(cert), serial));
+  }
+  certificates.SelectFirst();
+}
+
+std::vector<std::string> LoadDecryptionCertificates(const std::string& encryptedFolder,
+                                                    CertificateItemList& certificates, MessageSink& sink) {
+  std::vector<std::string> files;
+  try {
+    files = ListEncryptedFiles(encryptedFolder);
+    if (files.empty()) {
+      sink.Show(message::kNoEncryptedFiles, caption::kInformation, MessageIcon::Information);
+      return files;
+    }
+    std::string list;
+    if (ReadListOfFile(files.front(), list)) {
+      AddMatchingCertificates(list, certificates);
+      return files;
+    }
+  } catch (...) {
+    // Falls through to the message of an unreadable first file.
+  }
+  sink.Show(message::kScanException, caption::kInformation, MessageIcon::Information);
+  return files;
+}
+
+RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink, const FileProgress& progress) {
+  try {
+    if (inputs.encryptedFolder.empty()) return Refuse(sink, message::kNoEncryptedFolder, caption::kRefused);
+    if (inputs.destinationFolder.empty()) return Refuse(sink, message::kNoDecryptDestination, caption::kRefused);
+    if (!PathExists(inputs.destinationFolder) && !CreateFolder(inputs.destinationFolder))
+      return Refuse(sink, message::kCreateFolderFailed, caption::kRefused);
+    if (!inputs.selectedItem) return Refuse(sink, message::kNoDecryptCertificate, caption::kInformation);
+    return DecryptFiles(inputs, SerialOfItem(*inputs.selectedItem), sink, progress);
+  } catch (...) {
+    // The run ends without a message, and the dialog must not see an exception.
+    return RunEnd::Failed;
+  }
+}
+
+}  // namespace qz
