@@ -206,11 +206,9 @@ std::unique_ptr<EncryptionProvider> AcquireEncryptionProvider() {
 
 std::unique_ptr<PrivateKeyProvider> AcquireCertificatePrivateKey(const Certificate& cert) {
   // Like CRYPT_ACQUIRE_COMPARE_KEY_FLAG: a key that does not match the certificate is refused.
-  const auto& native = cert.native();
-  unique_bio bio(BIO_new_file(native.file.c_str(), "r"));
-  if (!bio || !InitGcrypt()) return nullptr;
-  unique_evp_pkey key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
-  if (!key || X509_check_private_key(native.x509.get(), key.get()) != 1) return nullptr;
+  if (!InitGcrypt()) return nullptr;
+  unique_evp_pkey key = PrivateKeyOf(cert);
+  if (!key || X509_check_private_key(cert.native().x509.get(), key.get()) != 1) return nullptr;
   return std::make_unique<OpensslPrivateKeyProvider>(std::move(key));
 }
 

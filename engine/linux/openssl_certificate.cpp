@@ -41,6 +41,39 @@ unique_x509 ReadFirstCertificate(const fs::path& file) {
   return unique_x509(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
 }
 
+// Every lookup reads the stores, once per recipient of every file of a run. What was parsed is
+// kept while the store folder is unchanged: the store's own writes all create, rename or remove
+// files, and each of those changes the folder's modification time.
+struct CachedFile {
+  std::string path;
+  unique_x509 x509;
+  bool keyRead = false;
+  unique_evp_pkey key;  // "MY" only, read on first use
+};
+
+struct CachedFolder {
+  bool valid = false;
+  struct timespec mtime = {};
+  ino_t inode = 0;
+  std::vector<CachedFile> files;
+};
+
+std::vector<CachedFile>& CachedStore(Store store) {
+  static CachedFolder cache[2];
+  CachedFolder& cached = cache[store == Store::My ? 0 : 1];
+  struct stat st = {};
+  const bool exists = stat(StoreFolder(store).c_str(), &st) == 0;
+  if (cached.valid && exists && st.st_ino == cached.inode && st.st_mtim.tv_sec == cached.mtime.tv_sec &&
+      st.st_mtim.tv_nsec == cached.mtime.tv_nsec)
+    return cached.files;
+  cached.files.clear();
+  for (const auto& file : StoreFiles(store)) cached.files.push_back({file.string(), ReadFirstCertificate(file), false, {}});
+  cached.valid = exists;
+  cached.mtime = st.st_mtim;
+  cached.inode = st.st_ino;
+  return cached.files;
+}
+
 std::string NameEntry(const X509_NAME* name, int nid) {
   int index = X509_NAME_get_index_by_NID(name, nid, -1);
   if (index < 0) return std::string();
@@ -180,11 +213,27 @@ std::uint8_t KeyUsageByte(const Certificate& cert) {
 
 std::vector<Certificate> ReadStore(Store store) {
   std::vector<Certificate> certs;
-  for (const auto& file : StoreFiles(store)) {
-    unique_x509 x509 = ReadFirstCertificate(file);
-    if (x509) certs.emplace_back(std::make_unique<Certificate::Native>(Certificate::Native{std::move(x509), file.string()}));
+  for (const CachedFile& cached : CachedStore(store)) {
+    if (!cached.x509) continue;
+    X509_up_ref(cached.x509.get());
+    certs.emplace_back(std::make_unique<Certificate::Native>(Certificate::Native{unique_x509(cached.x509.get()), cached.path}));
   }
   return certs;
+}
+
+unique_evp_pkey PrivateKeyOf(const Certificate& cert) {
+  for (CachedFile& cached : CachedStore(Store::My)) {
+    if (cached.path != cert.native().file) continue;
+    if (!cached.keyRead) {
+      unique_bio bio(BIO_new_file(cached.path.c_str(), "r"));
+      if (bio) cached.key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+      cached.keyRead = true;
+    }
+    if (!cached.key) return unique_evp_pkey();
+    EVP_PKEY_up_ref(cached.key.get());
+    return unique_evp_pkey(cached.key.get());
+  }
+  return unique_evp_pkey();
 }
 
 ImportResult ImportCertificateFile(const std::string& path, const std::string& password) {

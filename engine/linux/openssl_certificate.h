@@ -14,4 +14,7 @@ struct Certificate::Native {
   std::string file;
 };
 
+// The private key of a certificate of "MY", as its store file holds it; none when it has none.
+unique_evp_pkey PrivateKeyOf(const Certificate& cert);
+
 }  // namespace qz
