@@ -5,10 +5,10 @@
 #include "crypto_backend.h"
 #include "narrow_text.h"
 
+#include <sys/stat.h>
+
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <sys/stat.h>
 #endif
 
 namespace qz {
