@@ -1,0 +1,257 @@
+#include "skin_button.h"
+
+#include <windowsx.h>
+
+#include "resource.h"
+#include "win_app.h"
+
+namespace qz {
+namespace {
+constexpr UINT_PTR kHoverTimer = 1;
+constexpr UINT kHoverPollMilliseconds = 10;
+constexpr COLORREF kHoverTextColor = RGB(255, 0, 0);
+constexpr COLORREF kTransparentColor = RGB(255, 0, 255);
+constexpr std::size_t kOneLineLimit = 10;
+constexpr std::size_t kSecondLineBytes = 4;
+constexpr int kSecondLineOffset = 16;
+
+// MFC's CreatePointFont: tenths of a point at the screen's resolution.
+unique_font CreatePointFont(int tenthsOfPoint, const char* face) {
+  unique_window_dc screen(GetDC(nullptr));
+  LOGFONTA font{};
+  font.lfHeight = -MulDiv(tenthsOfPoint, GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
+  font.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+  return unique_font(CreateFontIndirectA(&font));
+}
+
+// Byte offset of the character boundary at or before `limit`, going by the ANSI code page.
+std::size_t BoundaryAtOrBefore(const std::string& text, std::size_t limit) {
+  std::size_t boundary = 0;
+  for (const char* p = text.c_str(); static_cast<std::size_t>(p - text.c_str()) <= limit && *p;) {
+    boundary = static_cast<std::size_t>(p - text.c_str());
+    p = CharNextExA(CP_ACP, p, 0);
+  }
+  return boundary;
+}
+}  // namespace
+
+std::pair<std::string, std::string> SplitCaption(const std::string& caption, bool twoLines) {
+  if (!twoLines || caption.size() <= kOneLineLimit) return {caption, {}};
+  std::size_t split = BoundaryAtOrBefore(caption, caption.size() - kSecondLineBytes);
+  return {caption.substr(0, split), caption.substr(split)};
+}
+
+CSkinBtn::CSkinBtn() : m_font(CreatePointFont(90, "Arial")) {}
+
+const ui::MessageMap& CSkinBtn::ClassMessageMap() {
+  static const ui::MessageMap map{&Window::ClassMessageMap(),
+                                  {
+                                      ui::OnMessage<&CSkinBtn::OnMouseMove>(WM_MOUSEMOVE),
+                                      ui::OnMessage<&CSkinBtn::OnTimer>(WM_TIMER),
+                                      ui::OnMessage<&CSkinBtn::OnEraseBackground>(WM_ERASEBKGND),
+                                      ui::OnMessage<&CSkinBtn::OnSetCursor>(WM_SETCURSOR),
+                                      ui::OnMessage<&CSkinBtn::OnEnable>(WM_ENABLE),
+                                      ui::OnMessage<&CSkinBtn::OnClose>(WM_CLOSE),
+                                  }};
+  return map;
+}
+
+void CSkinBtn::SetBitmaps(UINT normal, UINT hover, UINT pressed, UINT disabled) {
+  const UINT ids[] = {normal, hover, pressed, disabled};
+  for (std::size_t state = 0; state < m_images.size(); ++state) {
+    Image& image = m_images[state];
+    image.bitmap.reset(static_cast<HBITMAP>(LoadImageA(ui::ResourceInstance(), MAKEINTRESOURCEA(ids[state]),
+                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BITMAP size{};
+    if (image.bitmap) GetObjectA(image.bitmap.get(), sizeof(size), &size);
+    image.width = size.bmWidth;
+    image.height = size.bmHeight;
+  }
+}
+
+TOOLINFOA CSkinBtn::Tool(const char* text) const {
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;  // understood by every version of the common controls
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = GetParent(Handle());
+  tool.uId = reinterpret_cast<UINT_PTR>(Handle());
+  tool.lpszText = const_cast<char*>(text);
+  return tool;
+}
+
+void CSkinBtn::SetToolTipText(const std::string& text) {
+  TOOLINFOA tool = Tool(text.c_str());
+  auto send = [this](UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendMessageA(m_toolTip.get(), message, wParam, lParam);
+  };
+  auto addTool = [&] { return send(TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)); };
+  auto setDelay = [&] { send(TTM_SETDELAYTIME, TTDT_AUTOMATIC, MAKELPARAM(200, 0)); };
+  if (!m_toolTip) {
+    m_toolTip.reset(CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                                    ui::ResourceInstance(), nullptr));
+    if (m_toolTip && addTool()) {
+      send(TTM_ACTIVATE, TRUE, 0);
+      setDelay();
+    }
+    return;
+  }
+  send(TTM_ACTIVATE, TRUE, 0);
+  addTool();
+  setDelay();
+  send(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CSkinBtn::SetTextPos(int x, int y, bool twoLines) {
+  m_textX = x;
+  m_textY = y;
+  m_twoLines = twoLines;
+  DrawButton();
+}
+
+void CSkinBtn::SetTextColors(COLORREF text, COLORREF highlight) {
+  m_textColor = text;
+  m_highlightColor = highlight;
+  DrawButton();
+}
+
+void CSkinBtn::PreSubclassWindow() {
+  SetWindowLongA(Handle(), GWL_STYLE, GetWindowLongA(Handle(), GWL_STYLE) | BS_OWNERDRAW);
+  InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void CSkinBtn::DrawItem(const DRAWITEMSTRUCT& item) {
+  m_state = kNormal;
+  if (item.itemState & ODS_FOCUS) {
+    if (item.itemState & ODS_SELECTED)
+      m_state = kPressed;
+    else if (m_tracking)
+      m_state = kHover;
+  }
+  if (item.itemState & ODS_DISABLED) {
+    m_state = kDisabled;
+    m_enabled = false;
+  }
+  DrawButton();
+}
+
+void CSkinBtn::DrawButton() {
+  unique_window_dc client(GetDC(Handle()));
+  if (!client) return;
+  RECT area;
+  GetClientRect(Handle(), &area);
+  ui::MemoryCanvas buffer(client.get(), area.right, area.bottom);
+  // Before the first erase there is no background yet; the button is not visible then.
+  if (m_background)
+    BitBlt(buffer.dc(), 0, 0, area.right, area.bottom, m_background->dc(), 0, 0, SRCCOPY);
+  SetBkMode(buffer.dc(), TRANSPARENT);
+  SelectObject(buffer.dc(), m_font.get());
+  const Image& image = m_images[m_state];
+  if (image.bitmap) {
+    DrawImage(buffer.dc(), image);
+    // Pressed and disabled faces show no caption.
+    if (m_state == kNormal) DrawCaption(buffer.dc(), area.right, m_textColor);
+    if (m_state == kHover) DrawCaption(buffer.dc(), area.right, kHoverTextColor);
+  }
+  BitBlt(client.get(), 0, 0, area.right, area.bottom, buffer.dc(), 0, 0, SRCCOPY);
+}
+
+void CSkinBtn::DrawImage(HDC dc, const Image& image) const {
+  unique_memory_dc source(CreateCompatibleDC(dc));
+  if (!source) return;
+  ui::DcState state(source.get());
+  SelectObject(source.get(), image.bitmap.get());
+  TransparentBlt(dc, 0, 0, image.width, image.height, source.get(), 0, 0, image.width,
+                 image.height, kTransparentColor);
+}
+
+void CSkinBtn::DrawCaption(HDC dc, int width, COLORREF color) const {
+  SetTextColor(dc, color);
+  auto [first, second] = SplitCaption(ui::WindowText(Handle()), m_twoLines);
+  DrawLine(dc, first, width, m_textY);
+  if (!second.empty()) DrawLine(dc, second, width, m_textY + kSecondLineOffset);
+}
+
+void CSkinBtn::DrawLine(HDC dc, const std::string& line, int width, int y) const {
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &extent);
+  TextOutA(dc, (width - extent.cx) / 2 + m_textX, y, line.c_str(), static_cast<int>(line.size()));
+}
+
+bool CSkinBtn::CursorInside() const {
+  RECT window;
+  POINT cursor;
+  GetWindowRect(Handle(), &window);
+  GetCursorPos(&cursor);
+  return PtInRect(&window, cursor) != FALSE;
+}
+
+LRESULT CSkinBtn::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+  if (m_toolTip) {
+    MSG relay{Handle(), WM_MOUSEMOVE, wParam, lParam, 0, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}};
+    SendMessageA(m_toolTip.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+  }
+  if (!m_tracking && m_enabled) {
+    m_tracking = true;
+    m_state = kHover;
+    bool inside = CursorInside();
+    if (inside) DrawButton();
+    SetTimer(Handle(), kHoverTimer, kHoverPollMilliseconds, nullptr);
+    if (!inside) return 0;
+  }
+  return Default(WM_MOUSEMOVE, wParam, lParam);
+}
+
+LRESULT CSkinBtn::OnTimer(WPARAM wParam, LPARAM lParam) {
+  // The pointer has left: one tick is all it takes to fall back to the normal face.
+  if (m_tracking && m_enabled && !CursorInside()) {
+    KillTimer(Handle(), kHoverTimer);
+    m_tracking = false;
+    m_state = kNormal;
+    DrawButton();
+  }
+  return Default(WM_TIMER, wParam, lParam);
+}
+
+LRESULT CSkinBtn::OnEraseBackground(WPARAM wParam, LPARAM) {
+  if (m_background) return TRUE;
+  auto dc = reinterpret_cast<HDC>(wParam);
+  RECT area;
+  GetClientRect(Handle(), &area);
+  m_background.emplace(dc, area.right, area.bottom);
+  BitBlt(m_background->dc(), 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
+  unique_region region(CreateRectRgn(0, 0, area.right, area.bottom));
+  if (region && SetWindowRgn(Handle(), region.get(), TRUE)) region.release();
+  return TRUE;
+}
+
+LRESULT CSkinBtn::OnSetCursor(WPARAM, LPARAM) {
+  SetCursor(LoadCursorA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDC_HAND_CURSOR)));
+  return TRUE;
+}
+
+LRESULT CSkinBtn::OnEnable(WPARAM wParam, LPARAM lParam) {
+  LRESULT result = Default(WM_ENABLE, wParam, lParam);
+  m_enabled = wParam != 0;
+  return result;
+}
+
+void SetUpDialogButton(CSkinBtn& button, UINT bitmap, const std::string& caption) {
+  constexpr COLORREF kWhite = RGB(255, 255, 255);
+  button.SetBitmaps(bitmap, bitmap, bitmap, bitmap);
+  button.SetToolTipText(caption);
+  SetWindowTextA(button.Handle(), caption.c_str());
+  button.SetTextPos(0, 3, false);
+  button.SetTextColors(kWhite, kWhite);
+}
+
+LRESULT CSkinBtn::OnClose(WPARAM wParam, LPARAM lParam) {
+  if (m_toolTip) {
+    TOOLINFOA tool = Tool(nullptr);
+    SendMessageA(m_toolTip.get(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  return Default(WM_CLOSE, wParam, lParam);
+}
+
+}  // namespace qz

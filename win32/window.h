@@ -1,0 +1,100 @@
+// A window object over a window handle, with a message map per class in place of MFC's CWnd:
+// the object takes over the window procedure (subclassing), looks each message up in its
+// class's map, then in the maps of its base classes, and passes what nobody handles on to the
+// procedure it replaced.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qz::ui {
+
+// A window's text (GetWindowTextA), of any length.
+std::string WindowText(HWND hwnd);
+
+class Window;
+
+struct MessageEntry {
+  UINT message;
+  UINT id;    // control identifier, for WM_COMMAND only
+  UINT code;  // notification code, for WM_COMMAND only
+  LRESULT (*handler)(Window& window, WPARAM wParam, LPARAM lParam);
+};
+
+// One class's entries and the map of its base class, searched after them.
+struct MessageMap {
+  const MessageMap* base;
+  std::vector<MessageEntry> entries;
+};
+
+namespace detail {
+template <typename Member>
+struct MemberOf;
+template <typename T, typename R, typename... Args>
+struct MemberOf<R (T::*)(Args...)> {
+  using type = T;
+};
+}  // namespace detail
+
+// An entry that calls `void T::Handler()` for one command of one control.
+template <auto Handler>
+MessageEntry OnCommand(UINT id, UINT code = BN_CLICKED) {
+  using T = typename detail::MemberOf<decltype(Handler)>::type;
+  return {WM_COMMAND, id, code, [](Window& window, WPARAM, LPARAM) -> LRESULT {
+            (static_cast<T&>(window).*Handler)();
+            return 0;
+          }};
+}
+
+// An entry that calls `LRESULT T::Handler(WPARAM, LPARAM)` for a message; its result is the
+// window procedure's.
+template <auto Handler>
+MessageEntry OnMessage(UINT message) {
+  using T = typename detail::MemberOf<decltype(Handler)>::type;
+  return {message, 0, 0, [](Window& window, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            return (static_cast<T&>(window).*Handler)(wParam, lParam);
+          }};
+}
+
+class Window {
+ public:
+  Window() = default;
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  HWND Handle() const { return m_hwnd; }
+
+  // Takes over an existing window, as a dialog binds its controls. False if the handle is
+  // null or another object holds it already.
+  bool Subclass(HWND hwnd);
+
+  // The object that has taken over `hwnd`, or null.
+  static Window* FromHandle(HWND hwnd);
+
+  static const MessageMap& ClassMessageMap();
+
+ protected:
+  virtual const MessageMap& GetMessageMap() const { return ClassMessageMap(); }
+  virtual void PreSubclassWindow() {}
+  // An owner-draw request that the parent dialog passed on to this control.
+  virtual void DrawItem(const DRAWITEMSTRUCT& item) { (void)item; }
+
+  // The handling of the procedure that the object replaced.
+  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+
+  friend class Dialog;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  const MessageEntry* FindEntry(UINT message, WPARAM wParam) const;
+  void Detach();
+
+  HWND m_hwnd = nullptr;
+  WNDPROC m_previousProc = nullptr;
+};
+
+}  // namespace qz::ui
