@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # demo.sh [CERT.p12 PASSWORD]: the main job on a fresh machine. Installs what is missing, builds
 # the Linux tool, imports the given certificate (or a generated demo certificate) into a demo
-# home, encrypts a sample file for it, decrypts it again and compares.
+# home, makes it the default certificate, encrypts a sample folder into "sample.qz", decrypts
+# that again and compares the two folders.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,16 +31,28 @@ say "importing $cert into $demo/home"
 serial=$(qz import "$cert" --password "$password" | cut -f1)
 qz certs MY
 
-say "encrypting a sample file for $serial"
-printf 'Orvel文件夹加密: a sample file of ZaDizuvOzar, written %s.\n' "$(date -u)" > "$demo/sample.txt"
-head -c 300000 /dev/urandom >> "$demo/sample.txt"
-qz encrypt-file "$demo/sample.txt" "$demo/sample.txt.qz" "$serial"
-qz inspect "$demo/sample.txt.qz"
+say "making $serial the default certificate (zeVireve.ini)"
+qz default "$serial"
+cat "$demo/home/zeVireve.ini"
 
-say "decrypting it again"
-qz decrypt-file "$demo/sample.txt.qz" "$demo/sample.decrypted.txt" "$serial"
-if cmp -s "$demo/sample.txt" "$demo/sample.decrypted.txt"; then
-  echo "round trip ok: $demo/sample.decrypted.txt equals $demo/sample.txt ($(wc -c < "$demo/sample.txt") bytes)"
+say "a sample folder"
+mkdir -p "$demo/sample/subfolder"
+printf 'Orvel文件夹加密: a sample file of ZaDizuvOzar, written %s.\n' "$(date -u)" > "$demo/sample/说明.txt"
+head -c 300000 /dev/urandom > "$demo/sample/random.bin"
+: > "$demo/sample/empty"
+echo "subfolders are not entered" > "$demo/sample/subfolder/left-alone.txt"
+ls -l "$demo/sample"
+
+say "encrypting the folder into $demo/sample.qz"
+qz encrypt "$demo/sample"
+ls -l "$demo/sample.qz"
+qz inspect "$demo/sample.qz/random.bin.qz"
+
+say "decrypting it into $demo/sample.decrypted"
+qz decrypt "$demo/sample.qz" --dest "$demo/sample.decrypted"
+ls -l "$demo/sample.decrypted"
+if diff -r --exclude=subfolder "$demo/sample" "$demo/sample.decrypted"; then
+  echo "round trip ok: every file directly in $demo/sample came back byte for byte"
 else
   echo "round trip FAILED" >&2
   exit 1
