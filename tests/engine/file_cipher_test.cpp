@@ -139,7 +139,9 @@ TEST_F(FileCipherTest, EncryptionFailuresReportTheirCodeAndText) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(cipher.EncryptOneFile(c.source, c.target, c.list), c.code);
     EXPECT_STREQ(cipher.ErrorText(), c.text);
-    if (c.target != "/dev/full") EXPECT_FALSE(Exists(c.target));
+    if (c.target != "/dev/full") {
+      EXPECT_FALSE(Exists(c.target));
+    }
   }
 }
 
