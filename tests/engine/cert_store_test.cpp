@@ -52,7 +52,9 @@ TEST_F(CertStoreTest, FindsBySerialTextInTheStoresAllowed) {
     SCOPED_TRACE(std::string(c.serial) + (c.myStoreOnly ? " in MY" : " in both"));
     auto cert = FindCertBySerial(c.serial, c.myStoreOnly);
     ASSERT_EQ(cert.has_value(), c.name != nullptr);
-    if (cert) EXPECT_EQ(SubjectSimpleName(*cert), c.name);
+    if (cert) {
+      EXPECT_EQ(SubjectSimpleName(*cert), c.name);
+    }
     EXPECT_EQ(FindMyCertBySerial(c.serial).has_value(), FindCertBySerial(c.serial, true).has_value());
   }
 }

@@ -131,6 +131,13 @@ TEST_F(FileCipherTest, EncryptionFailuresReportTheirCodeAndText) {
       {{"target folder missing", 2002, text::kCreateTarget}, dir.Path("plain.bin"), missingFolder, "0A1B&"},
       {{"unknown serial", 2009, text::kRecipientNotFound}, dir.Path("plain.bin"), dir.Path("x.qz"), "0A1B&FFFF&"},
       {{"empty serial", 2009, text::kRecipientNotFound}, dir.Path("plain.bin"), dir.Path("x.qz"), "&"},
+      // Never a file with fewer key blocks than listed serials.
+      {{"key that cannot wrap", 2010, text::kExportKey}, dir.Path("plain.bin"), dir.Path("x.qz"), "0A1B&00EC01&"},
+#ifdef _WIN32
+      {{"source is a folder", 2001, text::kOpenSource}, dir.path(), dir.Path("x.qz"), "0A1B&"},
+#else
+      {{"source is a folder", 2007, text::kReadSource}, dir.path(), dir.Path("x.qz"), "0A1B&"},
+#endif
 #ifndef _WIN32
       {{"full disk", 2013, text::kCiphertextWrite}, dir.Path("plain.bin"), "/dev/full", "0A1B&"},
 #endif

@@ -24,8 +24,9 @@ wchar_t kWrongKeyContainer[] = L"QZ_test_wrong_key";
 
 void InstallCertificateWithWrongKey() {
   unique_prov prov;
-  if (!CryptAcquireContextW(prov.put(), kWrongKeyContainer, MS_ENHANCED_PROV_W, PROV_RSA_FULL, 0))
+  if (!CryptAcquireContextW(prov.put(), kWrongKeyContainer, MS_ENHANCED_PROV_W, PROV_RSA_FULL, 0)) {
     ASSERT_TRUE(CryptAcquireContextW(prov.put(), kWrongKeyContainer, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_NEWKEYSET));
+  }
   unique_key key;
   ASSERT_TRUE(CryptGenKey(prov.get(), AT_KEYEXCHANGE, (1024u << 16), key.put()));
 

@@ -17,7 +17,7 @@ namespace qz::test {
 std::string DataPath(const std::string& relative) { return std::string(QZ_TEST_DATA) + "/" + relative; }
 
 void InstallTestCertificates() {
-  for (const char* file : {"certs/alice1024.p12", "certs/bob2048.p12", "certs/carol2048.crt"}) {
+  for (const char* file : {"certs/alice1024.p12", "certs/bob2048.p12", "certs/carol2048.crt", "certs/dave-ec.crt"}) {
     ImportResult result = ImportCertificateFile(DataPath(file), "test");
     ASSERT_TRUE(result.ok) << file << ": " << result.error;
   }

@@ -13,10 +13,11 @@ inline constexpr char kAlice1024[] = "0A1B";     // MY, 1024-bit
 inline constexpr char kBob2048[] = "0080AB";     // MY, 2048-bit, serial 0x80AB
 inline constexpr char kCarol2048[] = "3C2B1A";   // ADDRESSBOOK only
 inline constexpr char kMallory[] = "00F00D";     // MY, paired with a key that is not its own
+inline constexpr char kDaveEc[] = "00EC01";      // ADDRESSBOOK, an elliptic-curve key
 
 std::string DataPath(const std::string& relative);
 
-// Puts alice and bob (with their keys) into "MY" and carol into "ADDRESSBOOK". On Linux the
+// Puts alice and bob (with their keys) into "MY", carol and dave into "ADDRESSBOOK". On Linux the
 // stores live in a fresh home folder of this process; on Windows they are the user's system
 // stores of the test prefix.
 void InstallTestCertificates();

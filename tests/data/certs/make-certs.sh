@@ -4,6 +4,7 @@
 #   bob2048     2048-bit, serial 0080AB          key encipherment + digital signature
 #   carol2048   2048-bit, serial 3C2B1A          only ever put into ADDRESSBOOK
 #   mallory     1024-bit, serial 00F00D, its .pem pairs the certificate with another key
+#   dave-ec     an elliptic-curve key, serial 00EC01: no RSA key to wrap a session key with
 set -euo pipefail
 cd "$(dirname "$0")"
 make_cert() {  # name bits serial cn keyusage
@@ -23,3 +24,6 @@ make_cert mallory 1024 0xF00D "Mallory" keyEncipherment
 openssl genrsa 1024 2>/dev/null > other.key
 cat mallory.crt other.key > mallory.pem
 rm other.key mallory.p12
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout dave.key -out dave-ec.crt \
+  -days 36500 -set_serial 0xEC01 -subj "/O=ZaDizuvOzar Test/OU=Tests/CN=Dave EC" -addext "keyUsage=critical,keyAgreement" 2>/dev/null
+rm dave.key
