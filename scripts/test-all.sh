@@ -18,8 +18,10 @@ echo "== Windows build and tests under Wine"
 cmake --preset win64 >/dev/null
 prefix=$root/build/win64/wineprefix
 cmake/wine-run.sh "$prefix" cmd /c exit </dev/null >/dev/null 2>&1  # creates the prefix once
-# One Wine server for the whole run: without it every test pays for a server start.
+# One Wine server for the whole run: without it every test pays for a server start. The one
+# the first program left behind must be gone before a persistent one can start.
 export WINEPREFIX=$prefix
+wineserver -w
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 cmake/wine-run.sh "$prefix" cmd /c exit </dev/null >/dev/null 2>&1

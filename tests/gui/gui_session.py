@@ -61,9 +61,12 @@ class GuiSession:
                         WINEDEBUG="-all", LC_ALL="zh_CN.UTF-8")
         if self.compositor:
             self._spawn(["xcompmgr"])
-        # The prefix's server would keep the display of whoever started it: begin afresh, and
-        # keep one server for the whole session instead of one per program.
+        # The emulator makes the prefix on first use. The prefix's server would keep the display
+        # of whoever started it: begin afresh, and keep one server for the whole session instead
+        # of one per program.
+        self._run_wine(self.emulator + [self.prefix, "cmd", "/c", "exit"], timeout=300)
         self._run_wine(["wineserver", "-k"], check=False)
+        self._run_wine(["wineserver", "-w"], check=False)
         self._run_wine(["wineserver", "-p"])
         self._run_wine(self.emulator + [self.prefix, "cmd", "/c", "exit"], timeout=300)
         return self
