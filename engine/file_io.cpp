@@ -31,6 +31,16 @@ bool RenameOver(const std::string& from, const std::string& to) {
 #endif
 }
 
+bool IsFolder(const std::string& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
 }  // namespace
 
 unique_file OpenFile(const std::string& path, const char* mode) {
@@ -78,12 +88,13 @@ PendingFile::~PendingFile() {
 }
 
 bool PendingFile::Open() {
-  if (target_.size() >= kPathBufferSize) return false;
+  // A folder cannot be written over, as opening it for writing would tell at once.
+  if (target_.size() >= kPathBufferSize || IsFolder(target_)) return false;
 #ifndef _WIN32
   // A device or pipe (/dev/null, /dev/full) is written in place: renaming over it would
   // replace the device node.
   struct stat st;
-  if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+  if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     file_ = OpenFile(target_, "wb");
     return bool(file_);
   }

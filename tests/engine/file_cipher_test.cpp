@@ -129,6 +129,7 @@ TEST_F(FileCipherTest, EncryptionFailuresReportTheirCodeAndText) {
   } cases[] = {
       {{"missing source", 2001, text::kOpenSource}, dir.Path("missing.bin"), dir.Path("x.qz"), "0A1B&"},
       {{"target folder missing", 2002, text::kCreateTarget}, dir.Path("plain.bin"), missingFolder, "0A1B&"},
+      {{"target is a folder", 2002, text::kCreateTarget}, dir.Path("plain.bin"), dir.Path("folder.qz"), "0A1B&"},
       {{"unknown serial", 2009, text::kRecipientNotFound}, dir.Path("plain.bin"), dir.Path("x.qz"), "0A1B&FFFF&"},
       {{"empty serial", 2009, text::kRecipientNotFound}, dir.Path("plain.bin"), dir.Path("x.qz"), "&"},
       // Never a file with fewer key blocks than listed serials.
@@ -142,14 +143,14 @@ TEST_F(FileCipherTest, EncryptionFailuresReportTheirCodeAndText) {
       {{"full disk", 2013, text::kCiphertextWrite}, dir.Path("plain.bin"), "/dev/full", "0A1B&"},
 #endif
   };
+  fs::create_directory(dir.Path("folder.qz"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(cipher.EncryptOneFile(c.source, c.target, c.list), c.code);
     EXPECT_STREQ(cipher.ErrorText(), c.text);
-    if (c.target != "/dev/full") {
-      EXPECT_FALSE(Exists(c.target));
-    }
   }
+  // Nothing was written: no target, no temporary file.
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"folder.qz", "plain.bin"}));
 }
 
 TEST_F(FileCipherTest, DecryptionFailuresReportTheirCodeAndText) {
@@ -176,6 +177,9 @@ TEST_F(FileCipherTest, DecryptionFailuresReportTheirCodeAndText) {
     EXPECT_STREQ(cipher.ErrorText(), c.text);
     EXPECT_FALSE(Exists(dir.Path("out.bin")));
   }
+  fs::create_directory(dir.Path("out.bin"));
+  EXPECT_EQ(DecryptAs(kAlice1024), 2023) << "a folder in the plain file's place";
+  EXPECT_STREQ(cipher.ErrorText(), text::kCreatePlain);
 }
 
 TEST_F(FileCipherTest, DeletedCertificateFailsWith2019) {
