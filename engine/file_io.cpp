@@ -1,11 +1,11 @@
 #include "file_io.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "crypto_backend.h"
 #include "narrow_text.h"
-
-#include <sys/stat.h>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,10 +14,11 @@
 namespace qz {
 namespace {
 
+// Empty when the generator fails: a fixed name could meet another writer's temporary file.
 std::string RandomSuffix() {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::uint8_t bytes[8] = {};
-  RandomBytes(bytes, sizeof bytes);
+  if (!RandomBytes(bytes, sizeof bytes)) return std::string();
   std::string s;
   for (auto b : bytes) s += kLetters[b % 36];
   return s;
@@ -94,7 +95,8 @@ bool PendingFile::Open() {
   // A device or pipe (/dev/null, /dev/full) is written in place: renaming over it would
   // replace the device node.
   struct stat st;
-  if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  const bool exists = stat(target_.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
     file_ = OpenFile(target_, "wb");
     return bool(file_);
   }
@@ -102,10 +104,19 @@ bool PendingFile::Open() {
   // Beside the target, so that the rename stays on one volume; hidden-looking on Linux.
   std::size_t slash = FindLastSeparator(target_);
   std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-  temp_ = dir + ".qz-" + RandomSuffix() + ".tmp";
+  const std::string suffix = RandomSuffix();
+  if (suffix.empty()) return false;
+  temp_ = dir + ".qz-" + suffix + ".tmp";
   file_ = OpenFile(temp_, "wb");
-  if (!file_) temp_.clear();
-  return bool(file_);
+  if (!file_) {
+    temp_.clear();
+    return false;
+  }
+#ifndef _WIN32
+  // Writing over a file keeps its permissions, as writing into it would.
+  if (exists) fchmod(fileno(file_.get()), st.st_mode & 07777);
+#endif
+  return true;
 }
 
 bool PendingFile::Commit() {

@@ -259,8 +259,15 @@ TEST_F(FileCipherTest, SuccessfulCallReplacesAnExistingTarget) {
   WriteBytes(dir.Path("plain.bin.qz"), {'o', 'l', 'd'});
   ASSERT_EQ(EncryptContent(content, "0A1B&"), 0);
   WriteBytes(dir.Path("out.bin"), PatternBytes(100000));
+#ifndef _WIN32
+  // A private file stays private when it is written over.
+  fs::permissions(dir.Path("out.bin"), fs::perms::owner_read | fs::perms::owner_write);
+#endif
   ASSERT_EQ(DecryptAs(kAlice1024), 0);
   EXPECT_EQ(ReadBytes(dir.Path("out.bin")), content);
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(dir.Path("out.bin")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+#endif
 }
 
 TEST_F(FileCipherTest, PathsThatDoNotFitFailInsteadOfBeingCut) {
