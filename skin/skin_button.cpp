@@ -98,7 +98,6 @@ void CSkinBtn::SetToolTipText(const std::string& text) {
     return;
   }
   send(TTM_ACTIVATE, TRUE, 0);
-  addTool();
   setDelay();
   send(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -110,9 +109,8 @@ void CSkinBtn::SetTextPos(int x, int y, bool twoLines) {
   DrawButton();
 }
 
-void CSkinBtn::SetTextColors(COLORREF text, COLORREF highlight) {
+void CSkinBtn::SetTextColors(COLORREF text, COLORREF /*highlight: no state draws it*/) {
   m_textColor = text;
-  m_highlightColor = highlight;
   DrawButton();
 }
 

@@ -68,7 +68,6 @@ class CSkinBtn : public ui::Window {
   std::array<Image, 4> m_images;
   State m_state = kNormal;
   COLORREF m_textColor = RGB(0, 0, 0);
-  COLORREF m_highlightColor = RGB(255, 255, 255);  // kept for callers; no drawing uses it
   bool m_tracking = false;
   bool m_enabled = true;
   unique_font m_font;

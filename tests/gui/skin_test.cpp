@@ -291,6 +291,7 @@ TEST_F(SkinnedButton, ShowsTheHandCursorAndItsCaptionAsTooltip) {
 
   dialog.ok.SetToolTipText("新提示");
   char text[80] = "";
+  LRESULT tools = 0;
   test::FindThreadWindow([&](HWND window) {
     if (_stricmp(test::ClassOf(window).c_str(), TOOLTIPS_CLASSA) != 0) return false;
     TOOLINFOA tool{};
@@ -299,9 +300,11 @@ TEST_F(SkinnedButton, ShowsTheHandCursorAndItsCaptionAsTooltip) {
     tool.uId = reinterpret_cast<UINT_PTR>(Ok());
     tool.lpszText = text;
     SendMessageA(window, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
+    tools = SendMessageA(window, TTM_GETTOOLCOUNT, 0, 0);
     return *text != '\0';
   });
   EXPECT_STREQ(text, "新提示") << "the second call updates the tip";
+  EXPECT_EQ(tools, 1) << "and adds no second tool";
 }
 
 // ---- the busy window ----------------------------------------------------------------------
