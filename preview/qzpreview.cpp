@@ -3,9 +3,11 @@
 // own logic exists. TEMPLATE 101, 103 or 104 shows that dialog; 105 shows the busy window
 // centred over the encryption dialog. The dialog's top-left corner goes to X, Y (centred on
 // the screen without --at). Exits with the value the dialog ended with: 1 for OK, 2 for
-// Cancel (the close box too), 0 when MS milliseconds ran out first, 64 for a wrong command.
+// Cancel (the close box too), 0 when MS milliseconds ran out first, 3 when the dialog could
+// not be made, 64 for a wrong command.
 #include <windows.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -80,7 +82,7 @@ struct Options {
 std::optional<int> ParseNumber(const char* text) {
   char* end = nullptr;
   long value = std::strtol(text, &end, 10);
-  if (end == text || *end) return std::nullopt;
+  if (end == text || *end || value < INT_MIN || value > INT_MAX) return std::nullopt;
   return static_cast<int>(value);
 }
 
@@ -136,14 +138,16 @@ int RunUntilEnded(ui::Dialog& dialog, UINT closeAfter) {
   return dialog.Result();
 }
 
+constexpr int kNotShown = 3;  // apart from IDOK and IDCANCEL
+
 int Preview(const Options& options) {
   int shown = options.templateId == IDD_BUSY ? IDD_ENCRYPT : options.templateId;
   PreviewDialog dialog(LooksOf(shown));
-  if (!dialog.Create(shown, nullptr)) return 1;
+  if (!dialog.Create(shown, nullptr)) return kNotShown;
   Place(dialog, options.at);
   CshowDlg busy;
   if (options.templateId == IDD_BUSY) {
-    if (!busy.Create(IDD_BUSY, dialog.Handle())) return 1;
+    if (!busy.Create(IDD_BUSY, dialog.Handle())) return kNotShown;
     busy.ShowOver(dialog.Handle());
   }
   return RunUntilEnded(dialog, options.closeAfter);
