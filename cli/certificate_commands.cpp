@@ -9,11 +9,7 @@ namespace {
 
 void ImportFile(const std::string& file, const std::string& password) {
   ImportResult result = ImportCertificateFile(file, password);
-  if (!result.ok) {
-    std::fprintf(stderr, "error: %s\n", result.error.c_str());
-    g_exitCode = 1;
-    return;
-  }
+  if (!result.ok) return ReportError(result.error);
   std::printf("%s\t%s\n", result.serialText.c_str(), StoreName(result.store));
 }
 

@@ -10,6 +10,8 @@ extern int g_exitCode;
 
 // Prints "error CODE: TEXT" to stderr and sets the exit code to 1.
 void ReportFailure(int code, const char* text);
+// The same for failures that are not the engine's: "error: TEXT".
+void ReportError(const std::string& text);
 
 void AddCertificateCommands(CLI::App& app);
 void AddFileCommands(CLI::App& app);

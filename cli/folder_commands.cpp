@@ -79,17 +79,10 @@ void DecryptFolder(const std::string& source, const std::string& destination, co
 
 void SetDefaultCertificate(const std::string& serial) {
   const auto cert = FindMyCertBySerial(serial);
-  if (!cert) {
-    std::fprintf(stderr, "error: no certificate with serial %s in MY\n", serial.c_str());
-    g_exitCode = 1;
-    return;
-  }
+  if (!cert) return ReportError("no certificate with serial " + serial + " in MY");
   const std::string name = SubjectSimpleName(*cert), serialText = CertSerialToText(*cert);
-  if (!WriteDefaultCertificate(SettingsFile::OfUser(), name, serialText)) {
-    std::fprintf(stderr, "error: the settings file %s cannot be written\n", kSettingsFileName);
-    g_exitCode = 1;
-    return;
-  }
+  if (!WriteDefaultCertificate(SettingsFile::OfUser(), name, serialText))
+    return ReportError(std::string("the settings file ") + kSettingsFileName + " cannot be written");
   std::printf("%s\t%s\n", serialText.c_str(), name.c_str());
 }
 

@@ -14,6 +14,11 @@ void ReportFailure(int code, const char* text) {
   std::fprintf(stderr, "error %d: %s\n", code, text);
   g_exitCode = 1;
 }
+
+void ReportError(const std::string& text) {
+  std::fprintf(stderr, "error: %s\n", text.c_str());
+  g_exitCode = 1;
+}
 }  // namespace qz::cli
 
 int main(int argc, char** argv) {
@@ -40,6 +45,9 @@ int main(int argc, char** argv) {
     const std::string name = failing == &app ? "qzfolder" : "qzfolder " + failing->get_name();
     std::fprintf(stderr, "%s", CLI::Formatter().make_usage(failing, name).c_str());
     return 2;
+  } catch (const std::exception& e) {
+    // Running out of memory, say: a failure like any other, not an abort.
+    qz::cli::ReportError(e.what());
   }
   return qz::cli::g_exitCode;
 }
