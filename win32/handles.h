@@ -22,7 +22,6 @@ inline void FreeItemIdList(PIDLIST_ABSOLUTE list) { CoTaskMemFree(list); }
 using unique_bitmap = unique_handle<HBITMAP, DeleteGdiObject>;
 using unique_font = unique_handle<HFONT, DeleteGdiObject>;
 using unique_pen = unique_handle<HPEN, DeleteGdiObject>;
-using unique_brush = unique_handle<HBRUSH, DeleteGdiObject>;
 using unique_region = unique_handle<HRGN, DeleteGdiObject>;
 using unique_memory_dc = unique_handle<HDC, DeleteMemoryDc>;
 using unique_window_dc = unique_handle<HDC, ReleaseWindowDc>;

@@ -4,26 +4,17 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
-#include "unique_handle.h"
+#include "windows/capi_handles.h"
 
 namespace qz::test {
 namespace {
-
-inline void ReleaseProvider(HCRYPTPROV p) { CryptReleaseContext(p, 0); }
-inline void CloseStore(HCERTSTORE s) { CertCloseStore(s, 0); }
-using unique_prov = unique_handle<HCRYPTPROV, ReleaseProvider>;
-using unique_store = unique_handle<HCERTSTORE, CloseStore>;
-inline void DestroyKey(HCRYPTKEY k) { CryptDestroyKey(k); }
-using unique_key = unique_handle<HCRYPTKEY, DestroyKey>;
-inline void FreeCert(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
-using unique_cert = unique_handle<PCCERT_CONTEXT, FreeCert>;
 
 wchar_t kWrongKeyContainer[] = L"QZ_test_wrong_key";
 
 }  // namespace
 
 void InstallCertificateWithWrongKey() {
-  unique_prov prov;
+  unique_provider prov;
   if (!CryptAcquireContextW(prov.put(), kWrongKeyContainer, MS_ENHANCED_PROV_W, PROV_RSA_FULL, 0)) {
     ASSERT_TRUE(CryptAcquireContextW(prov.put(), kWrongKeyContainer, MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_NEWKEYSET));
   }
@@ -37,7 +28,7 @@ void InstallCertificateWithWrongKey() {
   std::vector<BYTE> der(derLength);
   ASSERT_TRUE(CryptStringToBinaryA(reinterpret_cast<const char*>(pem.data()), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
                                    der.data(), &derLength, nullptr, nullptr));
-  unique_cert cert(CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), derLength));
+  unique_cert_context cert(CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), derLength));
   ASSERT_TRUE(cert);
   CRYPT_KEY_PROV_INFO info = {};
   info.pwszContainerName = kWrongKeyContainer;

@@ -39,7 +39,7 @@ class FoldersDialog : public ui::Dialog {
   }
 };
 
-std::string ItemText(const ui::Dialog& dialog, int id) { return test::TextOf(GetDlgItem(dialog.Handle(), id)); }
+std::string ItemText(const ui::Dialog& dialog, int id) { return ui::WindowText(GetDlgItem(dialog.Handle(), id)); }
 
 TEST(DataExchange, FillsTheBoxesFromTheFieldsWhenCreatedAndReadsThemBackOnRequest) {
   FoldersDialog dialog;
@@ -306,7 +306,7 @@ TEST(SystemMessageBoxes, ShowARealBoxWithTextCaptionAndIconOwnedByTheDialog) {
   test::ModalAnswerer answer([&] {
     HWND box = test::FindThreadDialog("信息提示");
     if (!box) return false;
-    shownText = test::TextOf(GetDlgItem(box, 0xFFFF));
+    shownText = ui::WindowText(GetDlgItem(box, 0xFFFF));
     owner = GetWindow(box, GW_OWNER);
     EnumChildWindows(
         box,
@@ -355,7 +355,7 @@ TEST(FileDialogs, ShowTitleFilterAndInitialNameAndReturnTheChosenPathOrNothing) 
       test::ModalAnswerer answer([&] {
         HWND dialog = test::FindThreadDialog("更改密文保存于:");
         if (!dialog) return false;
-        initialName = test::TextOf(GetDlgItem(dialog, kFileNameBox));
+        initialName = ui::WindowText(GetDlgItem(dialog, kFileNameBox));
         char type[64] = "";
         SendDlgItemMessageA(dialog, kFileTypeList, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(type));
         firstType = type;
@@ -387,7 +387,7 @@ HWND FindFolderChooser(const std::string& title) {
         window,
         [](HWND child, LPARAM param) -> BOOL {
           auto* found = reinterpret_cast<std::pair<const std::string*, bool>*>(param);
-          found->second = test::TextOf(child) == *found->first;
+          found->second = ui::WindowText(child) == *found->first;
           return !found->second;
         },
         reinterpret_cast<LPARAM>(&titled));

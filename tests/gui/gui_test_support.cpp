@@ -65,7 +65,7 @@ HWND FindThreadWindow(const std::function<bool(HWND)>& match) {
 
 HWND FindThreadDialog(const std::string& title) {
   return FindThreadWindow([&](HWND window) {
-    return ClassOf(window) == "#32770" && IsWindowVisible(window) && TextOf(window) == title;
+    return ClassOf(window) == "#32770" && IsWindowVisible(window) && ui::WindowText(window) == title;
   });
 }
 
@@ -75,7 +75,6 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-std::string TextOf(HWND window) { return ui::WindowText(window); }
 
 void Press(HWND dialog, int buttonId) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),

@@ -33,7 +33,6 @@ HWND FindThreadWindow(const std::function<bool(HWND)>& match);
 // The visible dialog-class window of this thread whose title is `title` (narrow), or null.
 HWND FindThreadDialog(const std::string& title);
 std::string ClassOf(HWND window);
-std::string TextOf(HWND window);
 // Presses a dialog's button the way a click does.
 void Press(HWND dialog, int buttonId);
 
