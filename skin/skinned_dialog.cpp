@@ -44,7 +44,6 @@ CQZGUIObj_Dialog1::CQZGUIObj_Dialog1(HWND parent) : Dialog(IDD_SKIN_DEFAULT, par
 const ui::MessageMap& CQZGUIObj_Dialog1::ClassMessageMap() {
   static const ui::MessageMap map{&Dialog::ClassMessageMap(),
                                   {
-                                      ui::OnMessage<&CQZGUIObj_Dialog1::OnCreate>(WM_CREATE),
                                       ui::OnMessage<&CQZGUIObj_Dialog1::OnSize>(WM_SIZE),
                                       ui::OnMessage<&CQZGUIObj_Dialog1::OnEraseBackground>(WM_ERASEBKGND),
                                       ui::OnMessage<&CQZGUIObj_Dialog1::OnStaticColor>(WM_CTLCOLORSTATIC),
@@ -52,10 +51,6 @@ const ui::MessageMap& CQZGUIObj_Dialog1::ClassMessageMap() {
                                       ui::OnMessage<&CQZGUIObj_Dialog1::OnLeftButtonUp>(WM_LBUTTONUP),
                                   }};
   return map;
-}
-
-LRESULT CQZGUIObj_Dialog1::OnCreate(WPARAM wParam, LPARAM lParam) {
-  return Default(WM_CREATE, wParam, lParam) == -1 ? -1 : 0;
 }
 
 LRESULT CQZGUIObj_Dialog1::OnSize(WPARAM wParam, LPARAM lParam) {

@@ -21,7 +21,6 @@ class CQZGUIObj_Dialog1 : public ui::Dialog {
   const ui::MessageMap& GetMessageMap() const override { return ClassMessageMap(); }
 
  private:
-  LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
   LRESULT OnSize(WPARAM wParam, LPARAM lParam);
   LRESULT OnEraseBackground(WPARAM wParam, LPARAM lParam);
   LRESULT OnStaticColor(WPARAM wParam, LPARAM lParam);
