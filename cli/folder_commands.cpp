@@ -38,10 +38,14 @@ bool StdoutIsTerminal() {
 #endif
 }
 
-FileProgress ProgressLines() {
-  if (!StdoutIsTerminal()) return FileProgress();
-  return [](std::size_t number, std::size_t count, const std::string& name) {
-    std::printf("%s/%s %s\n", std::to_string(number).c_str(), std::to_string(count).c_str(), name.c_str());
+// A line per file on a terminal.
+void ShowProgressLines(RunControl& control) {
+  if (!StdoutIsTerminal()) return;
+  control.progress = [shown = std::size_t{0}](const RunProgress& progress) mutable {
+    if (progress.fileNumber == shown) return;
+    shown = progress.fileNumber;
+    std::printf("%s/%s %s\n", std::to_string(progress.fileNumber).c_str(), std::to_string(progress.fileCount).c_str(),
+                progress.fileName.c_str());
     std::fflush(stdout);
   };
 }
@@ -64,7 +68,9 @@ void EncryptFolder(const std::string& source, const std::string& destination, co
                           DefaultCertificateName(settings), {}};
   for (const std::string& serial : serials) inputs.otherCertificates.push_back({true, serial});
   ConsoleSink sink;
-  Finish(OnEncrypt(inputs, settings, sink, ProgressLines()));
+  RunControl control;
+  ShowProgressLines(control);
+  Finish(OnEncrypt(inputs, settings, sink, control));
 }
 
 void DecryptFolder(const std::string& source, const std::string& destination, const std::string& serial) {
@@ -74,7 +80,9 @@ void DecryptFolder(const std::string& source, const std::string& destination, co
   inputs.fileList = LoadDecryptionCertificates(source, items, sink);
   if (!serial.empty()) items.SelectSerial(serial);
   inputs.selectedItem = items.Selected();
-  Finish(OnDecrypt(inputs, sink, ProgressLines()));
+  RunControl control;
+  ShowProgressLines(control);
+  Finish(OnDecrypt(inputs, sink, control));
 }
 
 void SetDefaultCertificate(const std::string& serial) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "busy_window.h"
+#include "button_looks.h"
 #include "resource.h"
 #include "skin_button.h"
 #include "skinned_dialog.h"
@@ -23,32 +24,6 @@
 
 namespace qz {
 namespace {
-
-struct ButtonLook {
-  int id;
-  UINT bitmap;
-  const char* caption;
-};
-
-// In the order in which each dialog sets its buttons up.
-const std::vector<ButtonLook> kEncryptButtons = {
-    {IDC_CHANGE_CERT, IDB_BUTTON, "更改..."},   {IDC_UPPER_ENCRYPT, IDB_BUTTON, "加密"},
-    {IDC_UPPER_CANCEL, IDB_BUTTON, "取消"},      {IDC_ADVANCED, IDB_BUTTON_WIDE, "高级设置..."},
-    {IDC_SEARCH, IDB_BUTTON, "查询"},           {IDOK, IDB_BUTTON, "加密"},
-    {IDCANCEL, IDB_BUTTON, "取消"},              {IDC_CHOOSE_SOURCE, IDB_BUTTON, "选择..."},
-    {IDC_CHOOSE_DEST, IDB_BUTTON, "选择..."},   {IDC_VIEW_CERT, IDB_BUTTON, "查看证书"},
-};
-const std::vector<ButtonLook> kDefaultCertButtons = {
-    {IDOK, IDB_BUTTON, "确定"},
-    {IDCANCEL, IDB_BUTTON, "取消"},
-};
-const std::vector<ButtonLook> kDecryptButtons = {
-    {IDOK, IDB_BUTTON, "解密"},
-    {IDCANCEL, IDB_BUTTON, "取消"},
-    {IDC_CHOOSE_ENCRYPTED, IDB_BUTTON, "选择..."},
-    {IDC_CHOOSE_PLAIN, IDB_BUTTON, "选择..."},
-    {IDC_VIEW_DECRYPT_CERT, IDB_BUTTON_WIDE, "查看证书..."},
-};
 
 class PreviewDialog : public CQZGUIObj_Dialog1 {
  public:
@@ -112,9 +87,9 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
 }
 
 const std::vector<ButtonLook>& LooksOf(int templateId) {
-  if (templateId == IDD_DEFAULT_CERT) return kDefaultCertButtons;
-  if (templateId == IDD_DECRYPT) return kDecryptButtons;
-  return kEncryptButtons;
+  if (templateId == IDD_DEFAULT_CERT) return DefaultCertificateDialogButtons();
+  if (templateId == IDD_DECRYPT) return DecryptionDialogButtons();
+  return EncryptionDialogButtons();
 }
 
 void Place(ui::Dialog& dialog, const std::optional<POINT>& at) {

@@ -5,6 +5,7 @@
 namespace qz::ui {
 namespace {
 WinApp* g_current = nullptr;
+LONG g_moduleLocks = 0;
 
 MessageBoxes& SystemBoxes() {
   static SystemMessageBoxes boxes;
@@ -27,5 +28,9 @@ void WinApp::SetMessages(MessageBoxes* messages) {
 }
 
 HINSTANCE ResourceInstance() { return g_current ? g_current->Instance() : nullptr; }
+
+void LockModule() { InterlockedIncrement(&g_moduleLocks); }
+void UnlockModule() { InterlockedDecrement(&g_moduleLocks); }
+long ModuleLockCount() { return InterlockedCompareExchange(&g_moduleLocks, 0, 0); }
 
 }  // namespace qz::ui

@@ -34,4 +34,10 @@ class WinApp {
 // The module instance of the current application object; null without one.
 HINSTANCE ResourceInstance();
 
+// What of the framework keeps the module loaded: live dialog windows and running runs each
+// hold one lock from their start to their end. A library may unload only at a count of 0.
+void LockModule();
+void UnlockModule();
+long ModuleLockCount();
+
 }  // namespace qz::ui

@@ -66,6 +66,10 @@ LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   if (message == WM_NCDESTROY) {
     LRESULT result = window->Default(message, wParam, lParam);
     window->Detach();
+    try {
+      window->OnFinalMessage(hwnd);
+    } catch (...) {
+    }
     return result;
   }
   // Nothing may unwind into the system's code: a failing handler ends its message quietly.

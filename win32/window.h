@@ -81,6 +81,9 @@ class Window {
   virtual void PreSubclassWindow() {}
   // An owner-draw request that the parent dialog passed on to this control.
   virtual void DrawItem(const DRAWITEMSTRUCT& item) { (void)item; }
+  // The window is gone (after WM_NCDESTROY) and the object holds it no longer: the last call
+  // the object gets from its window, where an object that frees itself may `delete this`.
+  virtual void OnFinalMessage(HWND hwnd) { (void)hwnd; }
 
   // The handling of the procedure that the object replaced.
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);

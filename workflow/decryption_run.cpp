@@ -24,14 +24,14 @@ bool ReadListOfFile(const std::string& path, std::string& list) {
 }
 
 RunEnd DecryptFiles(const DecryptionInputs& inputs, const std::string& serialText, MessageSink& sink,
-                    const FileProgress& progress) {
+                    RunControl& control) {
   CFileCipher cipher;
-  const bool allDecrypted =
-      ForEachFile(inputs.fileList, progress, [&](const std::string& path, const std::string& name) {
+  const FilesResult result =
+      ForEachFile(inputs.fileList, control, [&](const std::string& path, const std::string& name) {
         return cipher.DecryptOneFile(path, JoinPath(inputs.destinationFolder, PlainNameOf(name)), serialText) == 0;
       });
-  return EndRun(sink, allDecrypted, {cipher.ErrorText(), caption::kDecryptFailure, MessageIcon::Information},
-                {message::kDecrypted, caption::kInformation, MessageIcon::Information});
+  return EndRun(sink, result, {cipher.ErrorText(), caption::kDecryptFailure, MessageIcon::Information},
+                {message::kDecrypted, caption::kInformation, MessageIcon::Information}, message::kDecryptCancelled);
 }
 
 }  // namespace
@@ -74,18 +74,23 @@ std::vector<std::string> LoadDecryptionCertificates(const std::string& encrypted
   return files;
 }
 
-RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink, const FileProgress& progress) {
+RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink, RunControl& control) {
   try {
     if (inputs.encryptedFolder.empty()) return Refuse(sink, message::kNoEncryptedFolder, caption::kRefused);
     if (inputs.destinationFolder.empty()) return Refuse(sink, message::kNoDecryptDestination, caption::kRefused);
     if (!PathExists(inputs.destinationFolder) && !CreateFolder(inputs.destinationFolder))
       return Refuse(sink, message::kCreateFolderFailed, caption::kRefused);
     if (!inputs.selectedItem) return Refuse(sink, message::kNoDecryptCertificate, caption::kInformation);
-    return DecryptFiles(inputs, SerialOfItem(*inputs.selectedItem), sink, progress);
+    return DecryptFiles(inputs, SerialOfItem(*inputs.selectedItem), sink, control);
   } catch (...) {
     // The run ends without a message, and the dialog must not see an exception.
     return RunEnd::Failed;
   }
+}
+
+RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink) {
+  RunControl control;
+  return OnDecrypt(inputs, sink, control);
 }
 
 }  // namespace qz

@@ -34,7 +34,8 @@ struct DecryptionInputs {
   std::optional<std::string> selectedItem;
 };
 
-// Stops at the first file that fails.
-RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink, const FileProgress& progress = FileProgress());
+// Stops at the first file that fails, or on the control's request.
+RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink, RunControl& control);
+RunEnd OnDecrypt(const DecryptionInputs& inputs, MessageSink& sink);
 
 }  // namespace qz

@@ -18,14 +18,14 @@ const char* RefusalOf(const EncryptionInputs& inputs, const std::string& recipie
 }
 
 RunEnd EncryptFiles(const EncryptionInputs& inputs, const std::string& recipientList, MessageSink& sink,
-                    const FileProgress& progress) {
+                    RunControl& control) {
   CFileCipher cipher;
-  const bool allEncrypted = ForEachFile(
-      WalkSourceFolder(inputs.sourceFolder), progress, [&](const std::string& path, const std::string& name) {
+  const FilesResult result = ForEachFile(
+      WalkSourceFolder(inputs.sourceFolder), control, [&](const std::string& path, const std::string& name) {
         return cipher.EncryptOneFile(path, EncryptedFilePath(inputs.destinationFolder, name), recipientList) == 0;
       });
-  return EndRun(sink, allEncrypted, {cipher.ErrorText(), caption::kEngineFailure, MessageIcon::Error},
-                {message::kEncrypted, caption::kInformation, MessageIcon::Exclamation});
+  return EndRun(sink, result, {cipher.ErrorText(), caption::kEngineFailure, MessageIcon::Error},
+                {message::kEncrypted, caption::kInformation, MessageIcon::Exclamation}, message::kEncryptCancelled);
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ std::string BuildRecipientList(const std::string& defaultSerial, const std::vect
 std::vector<std::string> WalkSourceFolder(const std::string& sourceFolder) { return ListFiles(sourceFolder); }
 
 RunEnd OnEncrypt(const EncryptionInputs& inputs, const SettingsFile& settings, MessageSink& sink,
-                 const FileProgress& progress) {
+                 RunControl& control) {
   try {
     const std::string recipientList =
         BuildRecipientList(settings.ReadText(key::kCertSerial), inputs.otherCertificates);
@@ -49,11 +49,16 @@ RunEnd OnEncrypt(const EncryptionInputs& inputs, const SettingsFile& settings, M
       return Refuse(sink, message::kCreateFolderFailed, caption::kRefused);
     // The name is checked only once the folder exists: a refusal here leaves the folder made.
     if (inputs.certificateName.empty()) return Refuse(sink, message::kNoEncryptCertificate, caption::kRefused);
-    return EncryptFiles(inputs, recipientList, sink, progress);
+    return EncryptFiles(inputs, recipientList, sink, control);
   } catch (...) {
     // Only memory can run out here; the dialog must not see an exception.
     return RunEnd::Failed;
   }
+}
+
+RunEnd OnEncrypt(const EncryptionInputs& inputs, const SettingsFile& settings, MessageSink& sink) {
+  RunControl control;
+  return OnEncrypt(inputs, settings, sink, control);
 }
 
 }  // namespace qz

@@ -33,8 +33,10 @@ std::string BuildRecipientList(const std::string& defaultSerial, const std::vect
 // The full paths of the files directly in the source folder, in listing order.
 std::vector<std::string> WalkSourceFolder(const std::string& sourceFolder);
 
-// Reads CERTSerial from the settings once. Stops at the first file that fails.
+// Reads CERTSerial from the settings once. Stops at the first file that fails, or on the
+// control's request.
 RunEnd OnEncrypt(const EncryptionInputs& inputs, const SettingsFile& settings, MessageSink& sink,
-                 const FileProgress& progress = FileProgress());
+                 RunControl& control);
+RunEnd OnEncrypt(const EncryptionInputs& inputs, const SettingsFile& settings, MessageSink& sink);
 
 }  // namespace qz

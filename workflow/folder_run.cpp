@@ -1,13 +1,26 @@
 #include "folder_run.h"
 
 #include "naming.h"
+#include "run_messages.h"
 
 namespace qz {
 
-RunEnd EndRun(MessageSink& sink, bool succeeded, const RunMessage& failure, const RunMessage& success) {
-  const RunMessage& shown = succeeded ? success : failure;
-  sink.Show(shown.text, shown.caption, shown.icon);
-  return succeeded ? RunEnd::Succeeded : RunEnd::Failed;
+RunEnd EndRun(MessageSink& sink, const FilesResult& result, const RunMessage& failure, const RunMessage& success,
+              const char* cancelledFormat) {
+  switch (result.outcome) {
+    case FilesOutcome::AllDone:
+      sink.Show(success.text, success.caption, success.icon);
+      return RunEnd::Succeeded;
+    case FilesOutcome::Failed:
+      sink.Show(failure.text, failure.caption, failure.icon);
+      return RunEnd::Failed;
+    case FilesOutcome::Cancelled:
+      break;
+  }
+  std::string text = cancelledFormat;
+  text.replace(text.find("%s"), 2, std::to_string(result.filesDone));
+  sink.Show(text, caption::kInformation, MessageIcon::Information);
+  return RunEnd::Cancelled;
 }
 
 RunEnd Refuse(MessageSink& sink, const char* text, const char* caption) {
@@ -15,14 +28,15 @@ RunEnd Refuse(MessageSink& sink, const char* text, const char* caption) {
   return RunEnd::Refused;
 }
 
-bool ForEachFile(const std::vector<std::string>& files, const FileProgress& progress,
-                 const std::function<bool(const std::string& path, const std::string& name)>& work) {
+FilesResult ForEachFile(const std::vector<std::string>& files, RunControl& control,
+                        const std::function<bool(const std::string& path, const std::string& name)>& work) {
   for (std::size_t i = 0; i < files.size(); ++i) {
+    if (control.CancelRequested()) return {FilesOutcome::Cancelled, i};
     const std::string name = FileNameOf(files[i]);
-    if (progress) progress(i + 1, files.size(), name);
-    if (!work(files[i], name)) return false;
+    if (control.progress) control.progress({i + 1, files.size(), name, 0, 0});
+    if (!work(files[i], name)) return {FilesOutcome::Failed, i};
   }
-  return true;
+  return {FilesOutcome::AllDone, files.size()};
 }
 
 }  // namespace qz

@@ -17,6 +17,8 @@ inline constexpr char kNoEncryptDestination[] = "不能加密文件夹,您没有
 inline constexpr char kCreateFolderFailed[] = "创建加密后保存的文件夹失败!";
 inline constexpr char kNoEncryptCertificate[] = "不能加密文件夹,您没有选择用于加密的证书!";
 inline constexpr char kEncrypted[] = "加密成功!";
+// A run stopped on request; %s is the number of files done.
+inline constexpr char kEncryptCancelled[] = "加密已取消,已加密%s个文件!";
 
 inline constexpr char kNoEncryptedFiles[] = "不能解密,此文件夹没有可用于解密的文件!";
 inline constexpr char kScanException[] = "获取用于解密的数字证书是产生异常!";
@@ -24,6 +26,7 @@ inline constexpr char kNoEncryptedFolder[] = "不能解密文件夹,您没有选
 inline constexpr char kNoDecryptDestination[] = "不能解密文件夹,您没有选择解密后明文保存路径!";
 inline constexpr char kNoDecryptCertificate[] = "没有证书可用来解密!";
 inline constexpr char kDecrypted[] = "解密成功!";
+inline constexpr char kDecryptCancelled[] = "解密已取消,已解密%s个文件!";
 }  // namespace message
 
 }  // namespace qz
