@@ -110,7 +110,7 @@ void Dialog::OnCancel() { EndDialog(IDCANCEL); }
 
 void Dialog::EndDialog(int result) {
   m_result = result;
-  ::EndDialog(Handle(), result);
+  DestroyWindow(Handle());
 }
 
 void Dialog::CenterWindow() {

@@ -1,5 +1,5 @@
 // The modeless dialog in place of MFC's CDialog: created from a template of the module's
-// resources, with data exchange between fields and controls, OK and Cancel that end (hide) it,
+// resources, with data exchange between fields and controls, OK and Cancel that end (destroy) it,
 // and owner-draw requests passed on to the control that asked.
 #pragma once
 
@@ -48,7 +48,8 @@ class Dialog : public Window {
 
   // Controls to fields when `saveAndValidate`, fields to controls otherwise.
   bool UpdateData(bool saveAndValidate = true);
-  // Ends the dialog: the window is hidden and stays until destroyed.
+  // Ends the dialog: the window is destroyed. A dialog object made with new frees itself in
+  // OnFinalMessage.
   void EndDialog(int result);
   // The value the dialog ended with; 0 while it has not ended.
   int Result() const { return m_result; }
