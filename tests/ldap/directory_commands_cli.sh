@@ -97,6 +97,9 @@ only_printed "信息提示: 要查询的电子邮件太长,不能超过120个字
 run 0 directory --password-file "$(win "$work/wrong")"
 run 1 lookup ann@example.com
 only_printed "$unusable"
+qz directory --password-file - <"$work/password" >/dev/null 2>&1 || fail "directory --password-file - (standard input)"
+run 0 lookup ann@example.com
+only_printed "$succeeded"
 for port in "$QZ_LDAP_CLOSED_PORT" "$QZ_LDAP_SILENT_PORT"; do
   run 0 directory --port "$port" --password-file "$(win "$work/password")"
   run 1 lookup ann@example.com
