@@ -159,10 +159,10 @@ def slapd_config(folder):
 
 def start_slapd(folder, port):
     url = f"ldap://{LOOPBACK}:{port}/"
-    # In the foreground (-d 0): it is this process's child and dies with it; the system's own
-    # slapd service, if any, is never involved.
+    # In the foreground (-d 0), in this process's group: it ends with this process even when the
+    # test runner kills the group. The system's own slapd service, if any, is never involved.
     slapd = subprocess.Popen(["/usr/sbin/slapd", "-f", slapd_config(folder), "-h", url, "-d", "0"],
-                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, start_new_session=True)
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     deadline = time.monotonic() + 30
     while time.monotonic() < deadline:
         if slapd.poll() is not None:
@@ -214,6 +214,8 @@ def stop(slapd):
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
+    # A test runner that gives up sends SIGTERM: clean up as on any other end.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
     folder = tempfile.mkdtemp(prefix="qz-ldap-")
     slapd = None
     try:
