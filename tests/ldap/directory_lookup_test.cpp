@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cert_store.h"
@@ -146,6 +147,16 @@ TEST_F(DirectoryLookupTest, TakesTheEncryptionCertificateNotTheSigningOne) {
   EXPECT_TRUE(InAddressBook("5A0001"));
   EXPECT_FALSE(InAddressBook("5A0002")) << "signing only";
   EXPECT_TRUE(FindCertBySerial("5A0001", false).has_value()) << "a recipient of the next run";
+}
+
+TEST_F(DirectoryLookupTest, RunsOnAThreadOfItsOwn) {
+  // As the dialog runs it, so that its window keeps painting.
+  DirectoryLookup lookup;
+  std::thread worker([&] { lookup = LookUp("ann@example.com"); });
+  worker.join();
+  ExpectMessage(lookup, message::kLookupSucceeded);
+  EXPECT_EQ(SerialsOf(lookup.rows), std::vector<std::string>{"5A0001"});
+  EXPECT_TRUE(InAddressBook("5A0001"));
 }
 
 TEST_F(DirectoryLookupTest, SearchingAgainAddsNoRowAndStillSucceeds) {
