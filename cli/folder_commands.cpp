@@ -21,15 +21,6 @@
 namespace qz::cli {
 namespace {
 
-// A message box as one line with its caption: results on stdout, the rest on stderr.
-class ConsoleSink : public MessageSink {
- public:
-  void Show(const std::string& text, const std::string& caption, MessageIcon icon) override {
-    const bool result = icon != MessageIcon::Error && caption == caption::kInformation;
-    std::fprintf(result ? stdout : stderr, "%s: %s\n", caption.c_str(), text.c_str());
-  }
-};
-
 bool StdoutIsTerminal() {
 #ifdef _WIN32
   return _isatty(_fileno(stdout)) != 0;

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   qz::cli::AddCertificateCommands(app);
   qz::cli::AddFileCommands(app);
   qz::cli::AddFolderCommands(app);
+  qz::cli::AddDirectoryCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

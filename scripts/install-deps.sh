@@ -18,9 +18,20 @@ done
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
+# The tests run slapd themselves, on a loopback port of their own: the system's slapd service
+# that installing the package would start is kept from starting (policy-rc.d refuses it).
+policy=/usr/sbin/policy-rc.d
+keep_services_stopped() {
+  [ -e "$policy" ] && return
+  printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+  as_root chmod +x "$policy"
+  trap 'as_root rm -f "$policy"' EXIT
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  keep_services_stopped
   as_root apt-get update -qq
   as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
