@@ -16,6 +16,13 @@ if [ ! -f "$WINEPREFIX/.qz-ready" ]; then
       wine wineboot -u </dev/null >/dev/null 2>&1
       # No window manager under Xvfb: unmanaged windows avoid Wine's 2 s wait on hide/destroy.
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+      # A Western Windows has the Chinese fonts the system's font links name; here the Chinese face
+      # installed stands in for SimSun, as the Chinese locale arranges by itself.
+      case $locale in
+        zh_CN*) ;;
+        *) wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Micro Hei' /f \
+             </dev/null >/dev/null 2>&1 ;;
+      esac
       wineserver -w
       touch "$WINEPREFIX/.qz-ready"
     fi
