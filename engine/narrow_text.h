@@ -1,7 +1,7 @@
-// Searches in narrow text that go character by character: code page 936 on Windows, where the
-// trail byte of a double-byte character may equal '\\', 'z' or 'q' and must never match; UTF-8
-// elsewhere, where ASCII bytes never occur inside a multi-byte character. Positions are byte
-// offsets; npos when there is no match.
+// Searches in narrow text that go character by character: the ANSI code page on Windows (936 on
+// Chinese Windows), where the trail byte of a double-byte character may equal '\\', 'z' or 'q'
+// and must never match; UTF-8 elsewhere, where ASCII bytes never occur inside a multi-byte
+// character. Positions are byte offsets; npos when there is no match.
 #pragma once
 
 #include <string>
@@ -21,6 +21,12 @@ std::size_t FindLastSeparator(const std::string& path);
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
+
+// Narrow text of a code page (CP_ACP: the ANSI one) to UTF-16 and back. A character the code page
+// cannot hold comes out as '?', which no file name can contain, never as a look-alike letter
+// that could name another file.
+std::wstring WideFromNarrow(const std::string& text, unsigned codePage);
+std::string NarrowFromWide(const std::wstring& text, unsigned codePage);
 #else
 inline constexpr char kPathSeparator = '/';
 #endif

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "display_text.h"
 #include "resource.h"
 #include "win_app.h"
 
@@ -20,17 +21,19 @@ unique_font CreatePointFont(int tenthsOfPoint, const char* face) {
   unique_window_dc screen(GetDC(nullptr));
   LOGFONTA font{};
   font.lfHeight = -MulDiv(tenthsOfPoint, GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
-  font.lfCharSet = DEFAULT_CHARSET;
+  // The character set of our texts' code page: what the default means on Chinese Windows, and a
+  // face that has the captions' characters on any other.
+  font.lfCharSet = GB2312_CHARSET;
   lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
   return unique_font(CreateFontIndirectA(&font));
 }
 
-// Byte offset of the character boundary at or before `limit`, going by the ANSI code page.
+// Byte offset of the character boundary at or before `limit`, going by our texts' code page.
 std::size_t BoundaryAtOrBefore(const std::string& text, std::size_t limit) {
   std::size_t boundary = 0;
   for (const char* p = text.c_str(); static_cast<std::size_t>(p - text.c_str()) <= limit && *p;) {
     boundary = static_cast<std::size_t>(p - text.c_str());
-    p = CharNextExA(CP_ACP, p, 0);
+    p = CharNextExA(ui::kOurCodePage, p, 0);
   }
   return boundary;
 }
@@ -70,25 +73,26 @@ void CSkinBtn::SetBitmaps(UINT normal, UINT hover, UINT pressed, UINT disabled) 
   }
 }
 
-TOOLINFOA CSkinBtn::Tool(const char* text) const {
-  TOOLINFOA tool{};
-  tool.cbSize = TTTOOLINFOA_V2_SIZE;  // understood by every version of the common controls
+TOOLINFOW CSkinBtn::Tool(const wchar_t* text) const {
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
   tool.uFlags = TTF_IDISHWND;
   tool.hwnd = GetParent(Handle());
   tool.uId = reinterpret_cast<UINT_PTR>(Handle());
-  tool.lpszText = const_cast<char*>(text);
+  tool.lpszText = const_cast<wchar_t*>(text);
   return tool;
 }
 
 void CSkinBtn::SetToolTipText(const std::string& text) {
-  TOOLINFOA tool = Tool(text.c_str());
+  const std::wstring wide = ui::OurText(text);
+  TOOLINFOW tool = Tool(wide.c_str());
   auto send = [this](UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendMessageA(m_toolTip.get(), message, wParam, lParam);
+    return SendMessageW(m_toolTip.get(), message, wParam, lParam);
   };
-  auto addTool = [&] { return send(TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)); };
+  auto addTool = [&] { return send(TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)); };
   auto setDelay = [&] { send(TTM_SETDELAYTIME, TTDT_AUTOMATIC, MAKELPARAM(200, 0)); };
   if (!m_toolTip) {
-    m_toolTip.reset(CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+    m_toolTip.reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                     ui::ResourceInstance(), nullptr));
     if (m_toolTip && addTool()) {
@@ -99,7 +103,7 @@ void CSkinBtn::SetToolTipText(const std::string& text) {
   }
   send(TTM_ACTIVATE, TRUE, 0);
   setDelay();
-  send(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  send(TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void CSkinBtn::SetTextPos(int x, int y, bool twoLines) {
@@ -166,15 +170,16 @@ void CSkinBtn::DrawImage(HDC dc, const Image& image) const {
 
 void CSkinBtn::DrawCaption(HDC dc, int width, COLORREF color) const {
   SetTextColor(dc, color);
-  auto [first, second] = SplitCaption(ui::WindowText(Handle()), m_twoLines);
+  auto [first, second] = SplitCaption(ui::OurTextFromWide(ui::WideWindowText(Handle())), m_twoLines);
   DrawLine(dc, first, width, m_textY);
   if (!second.empty()) DrawLine(dc, second, width, m_textY + kSecondLineOffset);
 }
 
 void CSkinBtn::DrawLine(HDC dc, const std::string& line, int width, int y) const {
+  const std::wstring wide = ui::OurText(line);
   SIZE extent{};
-  GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &extent);
-  TextOutA(dc, (width - extent.cx) / 2 + m_textX, y, line.c_str(), static_cast<int>(line.size()));
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+  TextOutW(dc, (width - extent.cx) / 2 + m_textX, y, wide.c_str(), static_cast<int>(wide.size()));
 }
 
 bool CSkinBtn::CursorInside() const {
@@ -239,15 +244,15 @@ void SetUpDialogButton(CSkinBtn& button, UINT bitmap, const std::string& caption
   constexpr COLORREF kWhite = RGB(255, 255, 255);
   button.SetBitmaps(bitmap, bitmap, bitmap, bitmap);
   button.SetToolTipText(caption);
-  SetWindowTextA(button.Handle(), caption.c_str());
+  ui::SetOurText(button.Handle(), caption);
   button.SetTextPos(0, 3, false);
   button.SetTextColors(kWhite, kWhite);
 }
 
 LRESULT CSkinBtn::OnClose(WPARAM wParam, LPARAM lParam) {
   if (m_toolTip) {
-    TOOLINFOA tool = Tool(nullptr);
-    SendMessageA(m_toolTip.get(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    TOOLINFOW tool = Tool(nullptr);
+    SendMessageW(m_toolTip.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   return Default(WM_CLOSE, wParam, lParam);
 }

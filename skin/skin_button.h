@@ -17,8 +17,9 @@
 
 namespace qz {
 
-// The caption's lines: a long caption in two-line mode loses its last four bytes to a second
-// line, moved back to the start of a double-byte character so that none is cut in half.
+// The caption's lines: a long caption in two-line mode loses its last four bytes (of code page
+// 936, as our texts are compiled) to a second line, moved back to the start of a double-byte
+// character so that none is cut in half.
 std::pair<std::string, std::string> SplitCaption(const std::string& caption, bool twoLines);
 
 class CSkinBtn : public ui::Window {
@@ -30,6 +31,7 @@ class CSkinBtn : public ui::Window {
   // Bitmap resources of the module for the four states; one that fails to load leaves its
   // state without a face. No redraw.
   void SetBitmaps(UINT normal, UINT hover, UINT pressed, UINT disabled);
+  // One of our texts (display_text.h).
   void SetToolTipText(const std::string& text);
   // Offsets added to the centred caption; both redraw the button.
   void SetTextPos(int x, int y, bool twoLines);
@@ -59,7 +61,7 @@ class CSkinBtn : public ui::Window {
   LRESULT OnClose(WPARAM wParam, LPARAM lParam);
 
   bool CursorInside() const;
-  TOOLINFOA Tool(const char* text) const;
+  TOOLINFOW Tool(const wchar_t* text) const;
   void DrawImage(HDC dc, const Image& image) const;
   void DrawCaption(HDC dc, int width, COLORREF color) const;
   void DrawLine(HDC dc, const std::string& line, int width, int y) const;
@@ -78,7 +80,7 @@ class CSkinBtn : public ui::Window {
 };
 
 // The look every button of the system's dialogs gets: `bitmap` in all four states, the caption
-// as tooltip and text, one white line 3 pixels from the top.
+// (one of our texts) as tooltip and text, one white line 3 pixels from the top.
 void SetUpDialogButton(CSkinBtn& button, UINT bitmap, const std::string& caption);
 
 }  // namespace qz

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "display_text.h"
 #include "handles.h"
 #include "resource.h"
 
@@ -161,12 +162,12 @@ void CQZGUIObj_Dialog1::PaintTitle(HDC dc, const RECT& strip) {
   ui::DcState state(dc);
   if (auto font = reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0)))
     SelectObject(dc, font);
-  std::string title = ui::WindowText(Handle());
+  std::wstring title = ui::WideWindowText(Handle());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kWhite);
   RECT text = strip;
   text.left += 5;
-  DrawTextA(dc, title.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER);
+  DrawTextW(dc, title.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER);
 }
 
 }  // namespace qz

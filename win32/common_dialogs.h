@@ -1,5 +1,6 @@
 // The system's file-open and file-save dialogs and its folder chooser, each returning the
-// chosen full path, or nothing when the user cancelled.
+// chosen full path (an ANSI text), or nothing when the user cancelled. Titles and filters are
+// our texts (display_text.h).
 #pragma once
 
 #include <windows.h>
@@ -13,7 +14,7 @@ struct FileDialogOptions {
   std::string title;
   // Pairs of display text and pattern separated by '|', as MFC writes them: "(*.qz)|*.qz".
   std::string filter;
-  std::string defaultExtension;
+  std::string defaultExtension;  // ANSI text, as the initial name
   std::string initialName;
   DWORD flags = 0;  // OFN_... flags besides those the dialog always gets
 };

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "display_text.h"
+
 namespace qz::ui {
 namespace {
 LPARAM TextParam(const std::string& text) { return reinterpret_cast<LPARAM>(text.c_str()); }
@@ -13,12 +15,13 @@ void ListView::AddExtendedStyle(DWORD styles) {
 }
 
 int ListView::InsertColumn(int index, const std::string& header, int format, int width) {
-  LVCOLUMNA column{};
+  std::wstring text = OurText(header);
+  LVCOLUMNW column{};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
   column.fmt = format;
   column.cx = width;
-  column.pszText = const_cast<char*>(header.c_str());
-  return static_cast<int>(SendMessageA(Handle(), LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)));
+  column.pszText = text.data();
+  return static_cast<int>(SendMessageW(Handle(), LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)));
 }
 
 int ListView::InsertItem(int index, const std::string& text) {

@@ -1,5 +1,6 @@
 // Thin wrappers for the list-view and combo-box controls of the dialogs, bound like any other
-// control (DataExchange::Control). Texts are narrow, in the ANSI code page.
+// control (DataExchange::Control). Column headers are our texts; the rows' and items' texts are
+// ANSI texts (display_text.h).
 #pragma once
 
 #include <windows.h>

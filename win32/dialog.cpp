@@ -74,7 +74,9 @@ bool Dialog::Create(UINT templateId, HWND parent) {
   if (!hook) return false;
   m_result = 0;
   t_creating = this;
-  HWND hwnd = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId),
+  // A Unicode dialog: the template's texts become the windows' texts unchanged, without a detour
+  // through the ANSI code page.
+  HWND hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId),
                                  parent ? parent : GetActiveWindow(), &Dialog::DialogProc, 0);
   t_creating = nullptr;
   return hwnd != nullptr;

@@ -24,6 +24,7 @@ class DataExchange {
   bool Succeeded() const { return m_succeeded; }
 
   // An edit box's text and a text field: control to field when saving, field to control else.
+  // The field holds an ANSI text (a path, a name): SetOurText shows one of our texts instead.
   void Text(int id, std::string& field);
   // Binds a control to its object the first time (subclassing it); later calls do nothing.
   void Control(int id, Window& control);
@@ -57,7 +58,8 @@ class Dialog : public Window {
   // Centres the window on its owner, or on the screen's work area without a visible owner.
   void CenterWindow();
 
-  // A message box owned by this dialog, through the application object's message boxes.
+  // A message box owned by this dialog, through the application object's message boxes; text
+  // and caption are our texts.
   int ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon);
 
   static const MessageMap& ClassMessageMap();

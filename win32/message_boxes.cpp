@@ -1,12 +1,13 @@
 #include "message_boxes.h"
 
+#include "display_text.h"
 #include "win_app.h"
 
 namespace qz::ui {
 
 int SystemMessageBoxes::Show(HWND owner, const std::string& text, const std::string& caption,
                              MessageIcon icon) {
-  return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | static_cast<UINT>(icon));
+  return MessageBoxW(owner, OurText(text).c_str(), OurText(caption).c_str(), MB_OK | static_cast<UINT>(icon));
 }
 
 int RecordingMessageBoxes::Show(HWND owner, const std::string& text, const std::string& caption,

@@ -1,5 +1,5 @@
 // The one way the dialogs show a message box: text, caption and icon in, the pressed button
-// out. The system implementation shows a real box owned by the dialog; tests put a recording
+// out. Text and caption are our texts (display_text.h). The system implementation shows a real box owned by the dialog; tests put a recording
 // one in its place (WinApp::SetMessages) to read every box and answer it without a person.
 #pragma once
 

@@ -28,19 +28,19 @@ bool Window::Subclass(HWND hwnd) {
   m_hwnd = hwnd;
   PreSubclassWindow();
   m_previousProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc)));
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc)));
   return true;
 }
 
 void Window::Detach() {
   if (!m_hwnd) return;
-  SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+  SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
   RemovePropA(m_hwnd, kObjectProperty);
   m_hwnd = nullptr;
 }
 
 LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallWindowProcA(m_previousProc, m_hwnd, message, wParam, lParam);
+  return CallWindowProcW(m_previousProc, m_hwnd, message, wParam, lParam);
 }
 
 const MessageEntry* Window::FindEntry(UINT message, WPARAM wParam) const {
@@ -62,7 +62,7 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* window = FromHandle(hwnd);
-  if (!window) return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     LRESULT result = window->Default(message, wParam, lParam);
     window->Detach();

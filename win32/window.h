@@ -1,7 +1,8 @@
 // A window object over a window handle, with a message map per class in place of MFC's CWnd:
 // the object takes over the window procedure (subclassing), looks each message up in its
 // class's map, then in the maps of its base classes, and passes what nobody handles on to the
-// procedure it replaced.
+// procedure it replaced. The procedures are Unicode ones, so that a wide text set on a window
+// (display_text.h) reaches the system's procedure whole, on any ANSI code page.
 #pragma once
 
 #include <windows.h>

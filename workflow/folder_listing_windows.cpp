@@ -2,26 +2,32 @@
 
 #include "folder_listing.h"
 #include "naming.h"
+#include "narrow_text.h"
 #include "unique_handle.h"
 
 namespace qz {
 namespace {
 
 inline void CloseFind(HANDLE find) { FindClose(find); }
-// FindFirstFileA's INVALID_HANDLE_VALUE is stored as the null handle.
+// FindFirstFileW's INVALID_HANDLE_VALUE is stored as the null handle.
 using unique_find = unique_handle<HANDLE, CloseFind>;
 
 }  // namespace
 
+// Listed in UTF-16 and handed on in the ANSI code page. A name that code page cannot hold keeps
+// a '?' for each such character (never a look-alike letter, as the ANSI listing would give): no
+// file has that name, so the run stops there with the engine's open error instead of passing
+// the file over or reaching another one.
 std::vector<std::string> ListFiles(const std::string& folder) {
   std::vector<std::string> files;
-  WIN32_FIND_DATAA entry;
-  HANDLE first = FindFirstFileA(JoinPath(folder, "*.*").c_str(), &entry);
+  WIN32_FIND_DATAW entry;
+  HANDLE first = FindFirstFileW(WideFromNarrow(JoinPath(folder, "*.*"), CP_ACP).c_str(), &entry);
   unique_find find(first == INVALID_HANDLE_VALUE ? nullptr : first);
   if (!find) return files;
   do {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(JoinPath(folder, entry.cFileName));
-  } while (FindNextFileA(find.get(), &entry));
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      files.push_back(JoinPath(folder, NarrowFromWide(entry.cFileName, CP_ACP)));
+  } while (FindNextFileW(find.get(), &entry));
   return files;
 }
 

@@ -1,5 +1,6 @@
 // Every message box of the dialogs and the folder runs goes through this interface: the dialogs
-// show it with MessageBoxA, the command-line tool prints a line, tests record it.
+// show it with MessageBoxW (text and caption are our texts, display_text.h), the command-line
+// tool prints a line, tests record it.
 #pragma once
 
 #include <string>

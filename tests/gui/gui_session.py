@@ -38,9 +38,15 @@ def wait_for(what, probe, timeout=20.0, interval=0.1):
         time.sleep(interval)
 
 
+CHINESE = "zh_CN.UTF-8"  # ANSI code page 936, the one the system's texts are compiled in
+
+
 class GuiSession:
-    def __init__(self, emulator, prefix, shots_dir, compositor=False):
-        self.emulator, self.prefix, self.shots_dir = emulator, prefix, shots_dir
+    def __init__(self, emulator, prefix, shots_dir, compositor=False, locale=CHINESE):
+        """`emulator`: the command that runs a Windows program in a prefix (wine-run.sh); `locale`
+        sets the prefix's ANSI code page (en_US.UTF-8: 1252)."""
+        self.emulator = emulator + ["--locale", locale]
+        self.prefix, self.shots_dir, self.locale = prefix, shots_dir, locale
         self.compositor = compositor
         self.display = None
         self._processes = []
@@ -58,7 +64,7 @@ class GuiSession:
         os.makedirs(self.shots_dir, exist_ok=True)
         self._start_x_server()
         self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix,
-                        WINEDEBUG="-all", LC_ALL="zh_CN.UTF-8")
+                        WINEDEBUG="-all", LC_ALL=self.locale)
         if self.compositor:
             self._spawn(["xcompmgr"])
         # The emulator makes the prefix on first use. The prefix's server would keep the display
