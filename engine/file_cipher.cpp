@@ -122,10 +122,9 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
     std::string list;
     if (!FileSize(in, fileSize) || !ReadRecipientList(in, fileSize, list))
       return Fail(kReadHeaderFailed, text::kReadHeader);
-    const auto serials = SplitRecipientList(list);
-    const int entry = FindRecipientIndex(serials, serialText);
+    const int entry = FindRecipientIndex(list, serialText);
     if (entry < 0) return Fail(kNotARecipient, text::kNotARecipient);
-    if (!ReadKeyBlocks(in, fileSize, serials.size(), std::size_t(entry), keyBlock))
+    if (!ReadKeyBlocks(in, fileSize, CountRecipients(list), std::size_t(entry), keyBlock))
       return Fail(kReadHeaderFailed, text::kReadHeader);
   } catch (...) {
     return Fail(kCertificateMissing, text::kReadHeader);

@@ -80,6 +80,14 @@ bool SkipBytes(FILE* f, std::uint32_t count) {
 #endif
 }
 
+bool SeekTo(FILE* f, std::uint64_t pos) {
+#ifdef _WIN32
+  return _fseeki64(f, static_cast<long long>(pos), SEEK_SET) == 0;
+#else
+  return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0;
+#endif
+}
+
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {}
 
 PendingFile::~PendingFile() {

@@ -18,6 +18,7 @@ unique_file OpenFile(const std::string& path, const char* mode);
 bool FileSize(FILE* f, std::uint64_t& size);
 bool Tell(FILE* f, std::uint64_t& pos);
 bool SkipBytes(FILE* f, std::uint32_t count);
+bool SeekTo(FILE* f, std::uint64_t pos);
 
 // A file being written under a temporary name beside its target. Commit() closes it and
 // renames it over the target; without a commit the temporary file is removed.
