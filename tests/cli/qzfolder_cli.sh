@@ -47,6 +47,23 @@ expect "encrypt"               0 out ""                               -- encrypt
 expect "inspect"               0 out "recipient${tab}3C2B1A${tab}268" -- inspect "$(p "$work/c.qz")"
 expect "not a recipient"       1 err "error 2028: "                   -- decrypt-file "$(p "$work/c.qz")" "$(p "$work/c")" 0080AB
 
+if [ "$side" = linux ]; then
+  expect "encrypted key without its password" 1 err "encrypted"   -- import "$certs/alice1024-encrypted.pem"
+  expect "encrypted key with its password"    0 out "0A1B${tab}MY" -- import "$certs/alice1024-encrypted.pem" --password test
+  # Imports at the same time into one store: every certificate must be there afterwards.
+  lost=0
+  for round in 1 2 3 4 5; do
+    home="$work/parallel$round"
+    for f in alice1024.crt bob2048.crt carol2048.crt dave-ec.crt mallory.crt; do
+      "$tool" --home "$home" import "$certs/$f" >/dev/null 2>&1 </dev/null &
+    done
+    wait
+    count=$("$tool" --home "$home" certs ADDRESSBOOK | wc -l)
+    [ "$count" -eq 5 ] || { echo "FAIL parallel imports, round $round: $count of 5 certificates"; lost=1; failed=1; }
+  done
+  [ "$lost" -eq 1 ] || echo "ok   parallel imports"
+fi
+
 # A hostile first file must not make the tool allocate in proportion to its "&": 100 MB of them,
 # once without room for their key block lengths and once with it.
 u32le() { printf "\\x%02x\\x%02x\\x%02x\\x%02x" $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }

@@ -68,5 +68,33 @@ TEST_F(CertStoreTest, ACertificateInBothStoresComesFromMy) {
   EXPECT_TRUE(RemoveFromStore(Store::AddressBook, kAlice1024));
 }
 
+#ifndef _WIN32
+// A PEM file whose private key is encrypted: the key opens with the password, or the import fails
+// and files nothing; the certificate never goes in without its key.
+TEST_F(CertStoreTest, EncryptedPemKeyNeedsItsPassword) {
+  ASSERT_TRUE(RemoveFromStore(Store::My, kAlice1024));
+  struct Case {
+    const char* password;
+    const char* error;  // nullptr: imported into MY
+  } cases[] = {
+      {"", "encrypted"},
+      {"tset", "encrypted"},
+      {"test", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.password);
+    const ImportResult result = ImportCertificateFile(DataPath("certs/alice1024-encrypted.pem"), c.password);
+    EXPECT_EQ(result.ok, c.error == nullptr) << result.error;
+    if (c.error) {
+      EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+      EXPECT_FALSE(FindCertBySerial(kAlice1024, false).has_value()) << "filed without its key";
+    }
+  }
+  auto cert = FindMyCertBySerial(kAlice1024);
+  ASSERT_TRUE(cert);
+  EXPECT_NE(AcquireCertificatePrivateKey(*cert), nullptr);
+}
+#endif
+
 }  // namespace
 }  // namespace qz::test
