@@ -8,6 +8,9 @@
 namespace qz::test {
 namespace {
 
+// The private key of the certificate opens: unwrapping fails only at the block itself.
+bool HasItsPrivateKey(const Certificate& cert) { return UnwrapSessionKey(cert, {}).failed == CryptoStep::kImportKey; }
+
 class CertStoreTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InstallTestCertificates(); }
@@ -64,7 +67,7 @@ TEST_F(CertStoreTest, ACertificateInBothStoresComesFromMy) {
   EXPECT_EQ(result.store, Store::AddressBook);
   auto cert = FindCertBySerial(kAlice1024, false);
   ASSERT_TRUE(cert);
-  EXPECT_NE(AcquireCertificatePrivateKey(*cert), nullptr);  // the copy with the private key
+  EXPECT_TRUE(HasItsPrivateKey(*cert));  // the copy with the private key
   EXPECT_TRUE(RemoveFromStore(Store::AddressBook, kAlice1024));
 }
 
@@ -92,7 +95,7 @@ TEST_F(CertStoreTest, EncryptedPemKeyNeedsItsPassword) {
   }
   auto cert = FindMyCertBySerial(kAlice1024);
   ASSERT_TRUE(cert);
-  EXPECT_NE(AcquireCertificatePrivateKey(*cert), nullptr);
+  EXPECT_TRUE(HasItsPrivateKey(*cert));
 }
 #endif
 
