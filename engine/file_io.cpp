@@ -1,19 +1,10 @@
 #include "file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "crypto_backend.h"
+#include "file_io_platform.h"
 #include "narrow_text.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace qz {
 namespace {
@@ -32,57 +23,7 @@ std::string RandomName(std::size_t length) {
   return name;
 }
 
-bool RenameOver(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-// Opens a new file for writing; fails when anything, a link included, is already there.
-unique_file CreateNewFile(const std::string& path) {
-#ifdef _WIN32
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  FILE* f = fd < 0 ? nullptr : _fdopen(fd, "wb");
-  if (fd >= 0 && !f) _close(fd);
-#else
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  FILE* f = fd < 0 ? nullptr : fdopen(fd, "wb");
-  if (fd >= 0 && !f) close(fd);
-#endif
-  return unique_file(f);
-}
-
-#ifndef _WIN32
-// The file a chain of symbolic links ends at (which need not exist yet); the path itself when it
-// is no link. A loop ends after as many hops as the system itself follows.
-std::string FollowLinks(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::string link(std::size_t(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
-    const ssize_t n = readlink(path.c_str(), link.data(), link.size());
-    if (n < 0 || std::size_t(n) >= link.size()) return path;
-    link.resize(std::size_t(n));
-    const std::size_t slash = path.rfind('/');
-    path = (link[0] == '/' || slash == std::string::npos) ? link : path.substr(0, slash + 1) + link;
-  }
-  return path;
-}
-#endif
-
 }  // namespace
-
-bool IsFolder(const std::string& path) {
-#ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-#else
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-#endif
-}
 
 bool ReadWholeFile(const std::string& path, std::uint64_t largest, std::vector<std::uint8_t>& bytes) {
   unique_file f(std::fopen(path.c_str(), "rb"));
@@ -97,45 +38,6 @@ unique_file OpenFile(const std::string& path, const char* mode) {
   return unique_file(std::fopen(path.c_str(), mode));
 }
 
-bool FileSize(FILE* f, std::uint64_t& size) {
-#ifdef _WIN32
-  struct _stat64 st;
-  if (_fstat64(_fileno(f), &st) != 0) return false;
-#else
-  struct stat st;
-  if (fstat(fileno(f), &st) != 0) return false;
-#endif
-  size = std::uint64_t(st.st_size);
-  return true;
-}
-
-bool Tell(FILE* f, std::uint64_t& pos) {
-#ifdef _WIN32
-  long long p = _ftelli64(f);
-#else
-  long long p = ftello(f);
-#endif
-  if (p < 0) return false;
-  pos = std::uint64_t(p);
-  return true;
-}
-
-bool SkipBytes(FILE* f, std::uint32_t count) {
-#ifdef _WIN32
-  return _fseeki64(f, count, SEEK_CUR) == 0;
-#else
-  return fseeko(f, count, SEEK_CUR) == 0;
-#endif
-}
-
-bool SeekTo(FILE* f, std::uint64_t pos) {
-#ifdef _WIN32
-  return _fseeki64(f, static_cast<long long>(pos), SEEK_SET) == 0;
-#else
-  return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0;
-#endif
-}
-
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {}
 
 PendingFile::~PendingFile() {
@@ -147,17 +49,12 @@ PendingFile::~PendingFile() {
 bool PendingFile::Open() {
   // A folder cannot be written over, as opening it for writing would tell at once.
   if (target_.size() >= kPathBufferSize || IsFolder(target_)) return false;
-#ifndef _WIN32
-  target_ = FollowLinks(target_);
-  // A device or pipe (/dev/null, /dev/full) is written in place: renaming over it would
-  // replace the device node.
-  struct stat st;
-  const bool exists = stat(target_.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) {
+  const OutputTarget resolved = ResolveOutputTarget(target_);
+  target_ = resolved.path;
+  if (resolved.inPlace) {
     file_ = unique_file(std::fopen(target_.c_str(), "wb"));
     return bool(file_);
   }
-#endif
   // Beside the target, so that the rename stays on one volume, and no longer than the path
   // buffer allows (a link's target may be longer still; it is not bound by the buffer).
   const std::size_t slash = FindLastSeparator(target_);
@@ -174,10 +71,7 @@ bool PendingFile::Open() {
     temp_.clear();
     return false;
   }
-#ifndef _WIN32
-  // Writing over a file keeps its permissions, as writing into it would.
-  if (exists) fchmod(fileno(file_.get()), st.st_mode & 07777);
-#endif
+  TakePermissions(file_.get(), resolved);
   return true;
 }
 

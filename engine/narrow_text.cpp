@@ -1,9 +1,5 @@
 #include "narrow_text.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace qz {
 namespace {
 
@@ -16,17 +12,6 @@ std::size_t ScanChars(const std::string& text, F&& f, std::size_t from = 0) {
 }
 
 }  // namespace
-
-std::size_t CharLengthAt(const std::string& text, std::size_t pos) {
-#ifdef _WIN32
-  // A lead byte at the very end has no trail byte: it counts alone.
-  if (pos + 1 < text.size() && IsDBCSLeadByteEx(936, BYTE(text[pos]))) return 2;
-#else
-  (void)text;
-  (void)pos;
-#endif
-  return 1;
-}
 
 std::size_t FindFirstChar(const std::string& text, char ch, std::size_t from) {
   return ScanChars(text, [&](std::size_t pos) { return text[pos] == ch; }, from);

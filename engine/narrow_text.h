@@ -8,7 +8,7 @@
 
 namespace qz {
 
-// Byte length of the character that starts at `pos`.
+// Byte length of the character that starts at `pos` (each platform's own file says how).
 std::size_t CharLengthAt(const std::string& text, std::size_t pos);
 
 // `from` must be the start of a character (0, or just past a single-byte character found before).
@@ -19,10 +19,6 @@ std::size_t FindFirstText(const std::string& text, const std::string& needle);
 // Last path separator: '\\' on Windows, '/' elsewhere (Windows also accepts '/').
 std::size_t FindLastSeparator(const std::string& path);
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+extern const char kPathSeparator;
 
 }  // namespace qz
