@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,19 @@ class MemoryFile {
   std::string path_;
 };
 
-// A private home with alice and bob (and their keys) in "MY", made once per process.
+char g_home[] = "/tmp/qz-fuzz-home-XXXXXX";
+
+void RemoveHome() {
+  std::error_code ec;
+  std::filesystem::remove_all(g_home, ec);
+}
+
+// A private home with alice and bob (and their keys) in "MY", made once per process and removed
+// when it ends.
 bool InstallReaders() {
-  char home[] = "/tmp/qz-fuzz-home-XXXXXX";
-  if (!mkdtemp(home)) return false;
-  qz::SetZevireveHome(home);
+  if (!mkdtemp(g_home)) return false;
+  std::atexit(RemoveHome);
+  qz::SetZevireveHome(g_home);
   for (const char* file : {"alice1024.p12", "bob2048.p12"})
     if (!qz::ImportCertificateFile(std::string(QZ_TEST_DATA) + "/certs/" + file, "test").ok) return false;
   return true;
