@@ -27,7 +27,7 @@ void AddCertificateCommands(CLI::App& app) {
   auto* import = app.add_subcommand("import", "add a certificate: with its private key to MY, else to ADDRESSBOOK");
   static std::string file, password;
   import->add_option("FILE", file, "PKCS#12 (.p12/.pfx), PEM or DER file")->required();
-  import->add_option("--password", password, "password of a PKCS#12 file");
+  import->add_option("--password", password, "password of a PKCS#12 file or of a PEM file's encrypted private key");
   import->callback([] { ImportFile(file, password); });
 
   auto* certs = app.add_subcommand("certs", "list a store: serial, subject, issuer, key usage");

@@ -30,11 +30,12 @@ void Inspect(const std::string& encrypted) {
   std::vector<std::uint8_t> none;
   std::vector<std::uint32_t> lengths;
   if (!FileSize(f.get(), size) || !ReadRecipientList(f.get(), size, list)) return ReportFailure(kReadHeaderFailed, text::kReadHeader);
-  const auto serials = SplitRecipientList(list);
-  if (!ReadKeyBlocks(f.get(), size, serials.size(), kKeepNone, none, &lengths) || !Tell(f.get(), ciphertextStart))
+  if (!ReadKeyBlocks(f.get(), size, CountRecipients(list), kKeepNone, none, &lengths) || !Tell(f.get(), ciphertextStart))
     return ReportFailure(kReadHeaderFailed, text::kReadHeader);
-  for (std::size_t i = 0; i < serials.size(); ++i)
-    std::printf("recipient\t%s\t%" PRIu32 "\n", serials[i].c_str(), lengths[i]);
+  std::size_t i = 0;
+  ForEachRecipient(list, [&](std::string_view serial) {
+    std::printf("recipient\t%.*s\t%" PRIu32 "\n", int(serial.size()), serial.data(), lengths[i++]);
+  });
   std::printf("ciphertext\t%" PRIu64 "\n", size - ciphertextStart);
 }
 

@@ -31,7 +31,7 @@ std::string CertSerialToText(const Certificate& cert) {
   return text;
 }
 
-bool SerialTextsEqual(const std::string& a, const std::string& b) {
+bool SerialTextsEqual(std::string_view a, std::string_view b) {
   if (a.empty() || a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;

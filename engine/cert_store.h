@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "certificate.h"
 
@@ -14,7 +15,7 @@ namespace qz {
 std::string CertSerialToText(const Certificate& cert);
 
 // Serial texts compare without regard to letter case; an empty text matches nothing.
-bool SerialTextsEqual(const std::string& a, const std::string& b);
+bool SerialTextsEqual(std::string_view a, std::string_view b);
 
 // "MY" first, then "ADDRESSBOOK" unless myStoreOnly; the first match in enumeration order.
 std::optional<Certificate> FindCertBySerial(const std::string& serialText, bool myStoreOnly);

@@ -22,6 +22,29 @@ constexpr std::size_t kCipherBlock = 8;
 // 32 letters of 52 carry 182 bits, more than the 128 of the MD5 digest they are hashed into.
 constexpr std::size_t kRandomTextLength = 32;
 
+struct Failure {
+  int code;
+  const char* text;
+};
+
+// The code and text of the step of a cryptographic operation that failed.
+Failure FailureOf(CryptoStep step) {
+  switch (step) {
+    case CryptoStep::kNone:
+    case CryptoStep::kAcquireProvider: return {kAcquireProviderFailed, text::kAcquireProvider};
+    case CryptoStep::kCreateDigest: return {kCreateHashFailed, text::kCreateHash};
+    case CryptoStep::kHashText: return {kHashDataFailed, text::kHashData};
+    case CryptoStep::kDeriveKey: return {kDeriveKeyFailed, text::kDeriveKey};
+    case CryptoStep::kKeyBlockLength: return {kRecipientNotFound, text::kKeyBlockLength};
+    case CryptoStep::kImportPublicKey:
+    case CryptoStep::kExportKey: return {kExportKeyFailed, text::kExportKey};
+    case CryptoStep::kAcquirePrivateKey: return {kAcquirePrivateKeyFailed, text::kAcquirePrivateKey};
+    case CryptoStep::kGetUserKey: return {kGetUserKeyFailed, text::kGetUserKey};
+    case CryptoStep::kImportKey: return {kUnwrapKeyFailed, text::kUnwrapKey};
+  }
+  return {kAcquireProviderFailed, text::kAcquireProvider};
+}
+
 bool WriteAll(FILE* f, const void* data, std::size_t len) {
   return len == 0 || std::fwrite(data, 1, len, f) == len;
 }
@@ -66,12 +89,13 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
   PendingFile target(targetPath);
   if (!target.Open()) return Fail(kCreateTargetFailed, text::kCreateTarget);
 
-  auto provider = AcquireEncryptionProvider();
-  if (!provider || randomText.empty()) return Fail(kAcquireProviderFailed, text::kAcquireProvider);
-  if (!provider->CreateDigest()) return Fail(kCreateHashFailed, text::kCreateHash);
-  if (!provider->HashText(randomText)) return Fail(kHashDataFailed, text::kHashData);
-  auto sessionKey = provider->DeriveSessionKey();
-  if (!sessionKey) return Fail(kDeriveKeyFailed, text::kDeriveKey);
+  if (randomText.empty()) return Fail(kAcquireProviderFailed, text::kAcquireProvider);
+  SessionKeyResult derived = DeriveSessionKey(randomText);
+  if (!derived.key) {
+    const Failure failure = FailureOf(derived.failed);
+    return Fail(failure.code, failure.text);
+  }
+  SessionKey& sessionKey = *derived.key;
 
   // The session key exists before the content is read, so the header goes first and the
   // ciphertext streams after it: memory does not grow with the file.
@@ -83,14 +107,12 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
   for (const std::string& serial : SplitRecipientList(recipientList)) {
     auto cert = FindCertBySerial(serial, false);
     if (!cert) return Fail(kRecipientNotFound, text::kRecipientNotFound);
-    // A key that cannot be imported fails the call: a file must hold one block per serial.
-    auto recipientKey = provider->ImportPublicKey(*cert);
-    if (!recipientKey) return Fail(kExportKeyFailed, text::kExportKey);
-    std::size_t blockLength = 0;
-    if (!recipientKey->KeyBlockLength(blockLength)) return Fail(kRecipientNotFound, text::kKeyBlockLength);
+    // A key that cannot be wrapped fails the call: a file must hold one block per serial.
     std::vector<std::uint8_t> keyBlock;
-    if (!recipientKey->WrapSessionKey(*sessionKey, keyBlock) || keyBlock.size() != blockLength)
-      return Fail(kExportKeyFailed, text::kExportKey);
+    if (const CryptoStep step = WrapSessionKey(sessionKey, *cert, keyBlock); step != CryptoStep::kNone) {
+      const Failure failure = FailureOf(step);
+      return Fail(failure.code, failure.text);
+    }
     if (!WriteU32(out, std::uint32_t(keyBlock.size())))
       return Fail(kKeyBlockWriteFailed, text::kKeyBlockLengthWrite);
     if (!WriteAll(out, keyBlock.data(), keyBlock.size()))
@@ -104,7 +126,7 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
     // A short read is the end of the stream; a source whose length is a multiple of the chunk
     // ends with an empty final chunk, which becomes the padding block.
     final = n < kChunkSize;
-    if (!sessionKey->EncryptChunk(chunk.data(), n, final)) return Fail(kEncryptChunkFailed, text::kEncryptChunk);
+    if (!sessionKey.EncryptChunk(chunk.data(), n, final)) return Fail(kEncryptChunkFailed, text::kEncryptChunk);
     if (!WriteAll(out, chunk.data(), n)) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
   }
   if (!target.Commit()) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
@@ -122,10 +144,9 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
     std::string list;
     if (!FileSize(in, fileSize) || !ReadRecipientList(in, fileSize, list))
       return Fail(kReadHeaderFailed, text::kReadHeader);
-    const auto serials = SplitRecipientList(list);
-    const int entry = FindRecipientIndex(serials, serialText);
+    const int entry = FindRecipientIndex(list, serialText);
     if (entry < 0) return Fail(kNotARecipient, text::kNotARecipient);
-    if (!ReadKeyBlocks(in, fileSize, serials.size(), std::size_t(entry), keyBlock))
+    if (!ReadKeyBlocks(in, fileSize, CountRecipients(list), std::size_t(entry), keyBlock))
       return Fail(kReadHeaderFailed, text::kReadHeader);
   } catch (...) {
     return Fail(kCertificateMissing, text::kReadHeader);
@@ -134,12 +155,12 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
   try {
     auto cert = FindCertBySerial(serialText, true);
     if (!cert) return Fail(kCertificateMissing, text::kCertificateMissing);
-    auto privateKey = AcquireCertificatePrivateKey(*cert);
-    if (!privateKey) return Fail(kAcquirePrivateKeyFailed, text::kAcquirePrivateKey);
-    auto userKey = privateKey->GetUserKey();
-    if (!userKey) return Fail(kGetUserKeyFailed, text::kGetUserKey);
-    auto sessionKey = userKey->UnwrapSessionKey(keyBlock);
-    if (!sessionKey) return Fail(kUnwrapKeyFailed, text::kUnwrapKey);
+    SessionKeyResult unwrapped = UnwrapSessionKey(*cert, keyBlock);
+    if (!unwrapped.key) {
+      const Failure failure = FailureOf(unwrapped.failed);
+      return Fail(failure.code, failure.text);
+    }
+    SessionKey& sessionKey = *unwrapped.key;
 
     // Created only once the session key is known, so a wrong certificate leaves no file.
     PendingFile plain(plainPath);
@@ -155,7 +176,7 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
       std::size_t n = std::size_t(remaining < kChunkSize ? remaining : kChunkSize);
       if (std::fread(chunk.data(), 1, n, in) != n) return Fail(kReadCiphertextFailed, text::kReadCiphertext);
       remaining -= n;
-      if (!sessionKey->DecryptChunk(chunk.data(), n, remaining == 0))
+      if (!sessionKey.DecryptChunk(chunk.data(), n, remaining == 0))
         return Fail(kDecryptChunkFailed, text::kDecryptChunk);
       if (!WriteAll(plain.get(), chunk.data(), n)) return Fail(kWritePlainFailed, text::kWritePlain);
     }

@@ -32,16 +32,19 @@ std::uint64_t Remaining(FILE* f, std::uint64_t fileSize) {
 
 std::vector<std::string> SplitRecipientList(const std::string& list) {
   std::vector<std::string> serials;
-  std::size_t start = 0;
-  for (std::size_t amp; (amp = list.find('&', start)) != std::string::npos; start = amp + 1)
-    serials.push_back(list.substr(start, amp - start));
+  ForEachRecipient(list, [&](std::string_view serial) { serials.emplace_back(serial); });
   return serials;
 }
 
-int FindRecipientIndex(const std::vector<std::string>& serials, const std::string& wanted) {
-  for (std::size_t i = 0; i < serials.size(); ++i)
-    if (SerialTextsEqual(serials[i], wanted)) return int(i);
-  return -1;
+std::size_t CountRecipients(std::string_view list) { return std::size_t(std::count(list.begin(), list.end(), '&')); }
+
+int FindRecipientIndex(std::string_view list, const std::string& wanted) {
+  int index = 0, found = -1;
+  ForEachRecipient(list, [&](std::string_view serial) {
+    if (found < 0 && SerialTextsEqual(serial, wanted)) found = index;
+    ++index;
+  });
+  return found;
 }
 
 void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -54,9 +57,27 @@ bool WriteU32(FILE* f, std::uint32_t value) {
   return std::fwrite(b.data(), 1, b.size(), f) == b.size();
 }
 
+// Counts the "&" of the next `length` bytes in pieces of a fixed size, then goes back.
+bool CountAmpersands(FILE* f, std::uint32_t length, std::uint64_t& count) {
+  std::uint64_t start = 0;
+  if (!Tell(f, start)) return false;
+  char piece[16 * 1024];
+  count = 0;
+  for (std::uint32_t left = length; left > 0;) {
+    const std::size_t n = left < sizeof piece ? left : sizeof piece;
+    if (std::fread(piece, 1, n, f) != n) return false;
+    count += CountRecipients(std::string_view(piece, n));
+    left -= std::uint32_t(n);
+  }
+  return SeekTo(f, start);
+}
+
 bool ReadRecipientList(FILE* f, std::uint64_t fileSize, std::string& list) {
   std::uint32_t length = 0;
-  if (!ReadU32(f, length) || length > Remaining(f, fileSize)) return false;
+  std::uint64_t recipients = 0;
+  if (!ReadU32(f, length) || length > Remaining(f, fileSize) || !CountAmpersands(f, length, recipients) ||
+      4 * recipients > Remaining(f, fileSize) - length)
+    return false;
   list.assign(length, '\0');
   return length == 0 || std::fread(list.data(), 1, length, f) == length;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qz {
@@ -17,14 +18,24 @@ namespace qz {
 // two "&" in a row give an empty serial text.
 std::vector<std::string> SplitRecipientList(const std::string& list);
 
+// The same walk without building a vector: a list read from a hostile file may name millions of
+// (empty) serials, each of which would cost a string.
+std::size_t CountRecipients(std::string_view list);
 // Index of the first serial equal to the wanted one without regard to case, or -1.
-int FindRecipientIndex(const std::vector<std::string>& serials, const std::string& wanted);
+int FindRecipientIndex(std::string_view list, const std::string& wanted);
+template <typename Visit>
+void ForEachRecipient(std::string_view list, Visit visit) {
+  for (std::size_t start = 0, amp; (amp = list.find('&', start)) != std::string_view::npos; start = amp + 1)
+    visit(list.substr(start, amp - start));
+}
 
 void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value);
 bool WriteU32(FILE* f, std::uint32_t value);
 
-// Reads the list length and the recipient list, checking the length against what is left of
-// the file. False for a damaged or truncated header.
+// Reads the list length and the recipient list. A list of N serials needs N key block lengths
+// (4 bytes each) after it: the list is first counted in small pieces and checked against what
+// is left of the file, so a damaged or hostile header fails before anything is allocated.
+// False for a damaged or truncated header.
 bool ReadRecipientList(FILE* f, std::uint64_t fileSize, std::string& list);
 
 // Reads `count` key block lengths and blocks, keeping block `keep` (none for kKeepNone) and

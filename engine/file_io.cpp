@@ -1,83 +1,41 @@
 #include "file_io.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "crypto_backend.h"
+#include "file_io_platform.h"
 #include "narrow_text.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace qz {
 namespace {
 
-// Empty when the generator fails: a fixed name could meet another writer's temporary file.
-std::string RandomSuffix() {
+constexpr std::size_t kTempNameLength = 16;
+constexpr int kTempNameTries = 16;
+
+// Starts with "." (hidden on Linux) when there is room for more; empty when the generator fails,
+// since a fixed name could meet another writer's temporary file at every try.
+std::string RandomName(std::size_t length) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::uint8_t bytes[8] = {};
-  if (!RandomBytes(bytes, sizeof bytes)) return std::string();
-  std::string s;
-  for (auto b : bytes) s += kLetters[b % 36];
-  return s;
-}
-
-bool RenameOver(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-bool IsFolder(const std::string& path) {
-#ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-#else
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-#endif
+  std::uint8_t bytes[kTempNameLength] = {};
+  if (length > sizeof bytes || !RandomBytes(bytes, length)) return std::string();
+  std::string name;
+  for (std::size_t i = 0; i < length; ++i) name += (i == 0 && length > 1) ? '.' : kLetters[bytes[i] % 36];
+  return name;
 }
 
 }  // namespace
 
+bool ReadWholeFile(const std::string& path, std::uint64_t largest, std::vector<std::uint8_t>& bytes) {
+  unique_file f(std::fopen(path.c_str(), "rb"));
+  std::uint64_t size = 0;
+  if (!f || !FileSize(f.get(), size) || size > largest) return false;
+  bytes.resize(std::size_t(size));
+  return bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+}
+
 unique_file OpenFile(const std::string& path, const char* mode) {
   if (path.size() >= kPathBufferSize) return unique_file();
   return unique_file(std::fopen(path.c_str(), mode));
-}
-
-bool FileSize(FILE* f, std::uint64_t& size) {
-#ifdef _WIN32
-  struct _stat64 st;
-  if (_fstat64(_fileno(f), &st) != 0) return false;
-#else
-  struct stat st;
-  if (fstat(fileno(f), &st) != 0) return false;
-#endif
-  size = std::uint64_t(st.st_size);
-  return true;
-}
-
-bool Tell(FILE* f, std::uint64_t& pos) {
-#ifdef _WIN32
-  long long p = _ftelli64(f);
-#else
-  long long p = ftello(f);
-#endif
-  if (p < 0) return false;
-  pos = std::uint64_t(p);
-  return true;
-}
-
-bool SkipBytes(FILE* f, std::uint32_t count) {
-#ifdef _WIN32
-  return _fseeki64(f, count, SEEK_CUR) == 0;
-#else
-  return fseeko(f, count, SEEK_CUR) == 0;
-#endif
 }
 
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {}
@@ -91,31 +49,29 @@ PendingFile::~PendingFile() {
 bool PendingFile::Open() {
   // A folder cannot be written over, as opening it for writing would tell at once.
   if (target_.size() >= kPathBufferSize || IsFolder(target_)) return false;
-#ifndef _WIN32
-  // A device or pipe (/dev/null, /dev/full) is written in place: renaming over it would
-  // replace the device node.
-  struct stat st;
-  const bool exists = stat(target_.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) {
-    file_ = OpenFile(target_, "wb");
+  const OutputTarget resolved = ResolveOutputTarget(target_);
+  target_ = resolved.path;
+  if (resolved.inPlace) {
+    file_ = unique_file(std::fopen(target_.c_str(), "wb"));
     return bool(file_);
   }
-#endif
-  // Beside the target, so that the rename stays on one volume; hidden-looking on Linux.
-  std::size_t slash = FindLastSeparator(target_);
-  std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-  const std::string suffix = RandomSuffix();
-  if (suffix.empty()) return false;
-  temp_ = dir + ".qz-" + suffix + ".tmp";
-  file_ = OpenFile(temp_, "wb");
+  // Beside the target, so that the rename stays on one volume, and no longer than the path
+  // buffer allows (a link's target may be longer still; it is not bound by the buffer).
+  const std::size_t slash = FindLastSeparator(target_);
+  const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+  const std::size_t room = dir.size() < kPathBufferSize - 1 ? kPathBufferSize - 1 - dir.size() : kTempNameLength;
+  const std::size_t length = room < kTempNameLength ? room : kTempNameLength;
+  for (int attempt = 0; attempt < kTempNameTries && !file_; ++attempt) {
+    const std::string name = RandomName(length);
+    if (name.empty()) return false;
+    temp_ = dir + name;
+    file_ = CreateNewFile(temp_);
+  }
   if (!file_) {
     temp_.clear();
     return false;
   }
-#ifndef _WIN32
-  // Writing over a file keeps its permissions, as writing into it would.
-  if (exists) fchmod(fileno(file_.get()), st.st_mode & 07777);
-#endif
+  TakePermissions(file_.get(), resolved);
   return true;
 }
 

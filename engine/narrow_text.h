@@ -8,7 +8,7 @@
 
 namespace qz {
 
-// Byte length of the character that starts at `pos`.
+// Byte length of the character that starts at `pos` (each platform's own file says how).
 std::size_t CharLengthAt(const std::string& text, std::size_t pos);
 
 // `from` must be the start of a character (0, or just past a single-byte character found before).
@@ -19,16 +19,6 @@ std::size_t FindFirstText(const std::string& text, const std::string& needle);
 // Last path separator: '\\' on Windows, '/' elsewhere (Windows also accepts '/').
 std::size_t FindLastSeparator(const std::string& path);
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-
-// Narrow text of a code page (CP_ACP: the ANSI one) to UTF-16 and back. A character the code page
-// cannot hold comes out as '?', which no file name can contain, never as a look-alike letter
-// that could name another file.
-std::wstring WideFromNarrow(const std::string& text, unsigned codePage);
-std::string NarrowFromWide(const std::wstring& text, unsigned codePage);
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+extern const char kPathSeparator;
 
 }  // namespace qz

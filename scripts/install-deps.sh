@@ -9,6 +9,7 @@ packages=(
   mingw-w64 mingw-w64-tools libwine-dev wine wine64
   xvfb xdotool imagemagick x11-utils locales fonts-wqy-microhei xcompmgr libfreetype-dev python3
   gpgsm gpg-agent time
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

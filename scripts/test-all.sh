@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The whole test suite, native and Windows (under Wine), from a fresh machine: installs what is
-# missing, builds both presets and runs every test.
+# The whole test suite, native (plain and with sanitizers) and Windows (under Wine), from a fresh
+# machine: installs what is missing, builds the three presets and runs every test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -13,6 +13,12 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
 native_rc=0
 ctest --preset native -j"$jobs" || native_rc=$?
+
+echo "== native build and tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j"$jobs"
+sanitize_rc=0
+ctest --preset sanitize -j"$jobs" || sanitize_rc=$?
 
 echo "== Windows build and tests under Wine"
 cmake --preset win64 >/dev/null
@@ -29,4 +35,4 @@ cmake --build --preset win64 -j"$jobs"
 win_rc=0
 ctest --preset win64 || win_rc=$?
 
-[ "$native_rc" -eq 0 ] && [ "$win_rc" -eq 0 ]
+[ "$native_rc" -eq 0 ] && [ "$sanitize_rc" -eq 0 ] && [ "$win_rc" -eq 0 ]

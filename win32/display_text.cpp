@@ -1,6 +1,6 @@
 #include "display_text.h"
 
-#include "narrow_text.h"
+#include "wide_text.h"
 
 namespace qz::ui {
 

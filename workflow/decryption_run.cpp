@@ -44,11 +44,12 @@ std::vector<std::string> ListEncryptedFiles(const std::string& folder) {
 }
 
 void AddMatchingCertificates(const std::string& listText, CertificateItemList& certificates) {
-  const std::vector<std::string> serials = SplitRecipientList(listText);
   for (const Certificate& cert : ReadStore(Store::My)) {
     const std::string serialText = CertSerialToText(cert);
-    for (const std::string& serial : serials)
-      if (SerialTextsEqual(serial, serialText)) certificates.Add(CertificateItemText(SubjectSimpleName(cert), serial));
+    ForEachRecipient(listText, [&](std::string_view serial) {
+      if (SerialTextsEqual(serial, serialText))
+        certificates.Add(CertificateItemText(SubjectSimpleName(cert), std::string(serial)));
+    });
   }
   certificates.SelectFirst();
 }

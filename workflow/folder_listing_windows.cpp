@@ -3,6 +3,7 @@
 #include "folder_listing.h"
 #include "naming.h"
 #include "narrow_text.h"
+#include "wide_text.h"
 #include "unique_handle.h"
 
 namespace qz {

@@ -33,6 +33,15 @@ bool InitGcrypt() {
 using unique_md = unique_handle<gcry_md_hd_t, gcry_md_close>;
 using unique_cipher = unique_handle<gcry_cipher_hd_t, gcry_cipher_close>;
 
+}  // namespace
+
+struct SessionKey::Native {
+  TripleDesKey key;
+  unique_cipher cipher;
+};
+
+namespace {
+
 std::array<std::uint8_t, kMd5Length> Md5(const std::uint8_t* data, std::size_t len) {
   std::array<std::uint8_t, kMd5Length> digest{};
   gcry_md_hash_buffer(GCRY_MD_MD5, digest.data(), data, len);
@@ -57,50 +66,20 @@ TripleDesKey DeriveTripleDesKey(const std::uint8_t* digest) {
   return key;
 }
 
-class GcryptSessionKey : public SessionKey {
- public:
-  static std::unique_ptr<GcryptSessionKey> Create(const TripleDesKey& key) {
-    unique_cipher cipher;
-    if (gcry_cipher_open(cipher.put(), GCRY_CIPHER_3DES, GCRY_CIPHER_MODE_CBC, 0)) return nullptr;
-    // Windows accepts the rare weak 3DES keys; so must a reader of its files.
-    gcry_cipher_ctl(cipher.get(), GCRYCTL_SET_ALLOW_WEAK_KEY, nullptr, 1);
-    const std::uint8_t zeroIv[kDesBlock] = {};
-    gcry_error_t err = gcry_cipher_setkey(cipher.get(), key.data(), key.size());
-    if ((err && gcry_err_code(err) != GPG_ERR_WEAK_KEY) || gcry_cipher_setiv(cipher.get(), zeroIv, sizeof zeroIv))
-      return nullptr;
-    return std::unique_ptr<GcryptSessionKey>(new GcryptSessionKey(key, std::move(cipher)));
-  }
+SessionKeyResult Failed(CryptoStep step) { return {std::nullopt, step}; }
 
-  bool EncryptChunk(std::uint8_t* data, std::size_t& len, bool final) override {
-    if (final) {
-      const std::size_t pad = kDesBlock - len % kDesBlock;
-      std::memset(data + len, int(pad), pad);
-      len += pad;
-    } else if (len % kDesBlock != 0) {
-      return false;
-    }
-    return gcry_cipher_encrypt(cipher_.get(), data, len, nullptr, 0) == 0;
-  }
-
-  bool DecryptChunk(std::uint8_t* data, std::size_t& len, bool final) override {
-    if (len % kDesBlock != 0 || (final && len == 0)) return false;
-    if (gcry_cipher_decrypt(cipher_.get(), data, len, nullptr, 0)) return false;
-    if (!final) return true;
-    const std::uint8_t pad = data[len - 1];
-    if (pad == 0 || pad > kDesBlock) return false;
-    for (std::size_t i = len - pad; i < len; ++i)
-      if (data[i] != pad) return false;
-    len -= pad;
-    return true;
-  }
-
-  const TripleDesKey& key() const { return key_; }
-
- private:
-  GcryptSessionKey(const TripleDesKey& key, unique_cipher cipher) : key_(key), cipher_(std::move(cipher)) {}
-  TripleDesKey key_;
-  unique_cipher cipher_;
-};
+// A CBC cipher with the key and a zero initial vector; weak 3DES keys are accepted, as Windows
+// accepts them, so that a reader of its files must too.
+SessionKeyResult MakeSessionKey(const TripleDesKey& key, CryptoStep failedStep) {
+  unique_cipher cipher;
+  if (gcry_cipher_open(cipher.put(), GCRY_CIPHER_3DES, GCRY_CIPHER_MODE_CBC, 0)) return Failed(failedStep);
+  gcry_cipher_ctl(cipher.get(), GCRYCTL_SET_ALLOW_WEAK_KEY, nullptr, 1);
+  const std::uint8_t zeroIv[kDesBlock] = {};
+  gcry_error_t err = gcry_cipher_setkey(cipher.get(), key.data(), key.size());
+  if ((err && gcry_err_code(err) != GPG_ERR_WEAK_KEY) || gcry_cipher_setiv(cipher.get(), zeroIv, sizeof zeroIv))
+    return Failed(failedStep);
+  return {SessionKey(std::make_unique<SessionKey::Native>(SessionKey::Native{key, std::move(cipher)})), CryptoStep::kNone};
+}
 
 // One RSA PKCS #1 v1.5 operation with a key: encryption with a public key, decryption with a
 // private one.
@@ -118,98 +97,72 @@ bool RsaPkcs1(EVP_PKEY* key, bool encrypt, const std::uint8_t* in, std::size_t i
   return true;
 }
 
-class OpensslRecipientKey : public RecipientKey {
- public:
-  explicit OpensslRecipientKey(unique_evp_pkey key) : key_(std::move(key)) {}
-
-  bool KeyBlockLength(std::size_t& length) override {
-    length = kSimpleBlobHeaderSize + std::size_t(EVP_PKEY_get_size(key_.get()));
-    return true;
-  }
-
-  bool WrapSessionKey(const SessionKey& sessionKey, std::vector<std::uint8_t>& keyBlock) override {
-    const auto& key = static_cast<const GcryptSessionKey&>(sessionKey).key();
-    std::vector<std::uint8_t> wrapped;
-    if (!RsaPkcs1(key_.get(), true, key.data(), key.size(), wrapped)) return false;
-    keyBlock = MakeSimpleBlob(wrapped);
-    return true;
-  }
-
- private:
-  unique_evp_pkey key_;
-};
-
-class GcryptProvider : public EncryptionProvider {
- public:
-  bool CreateDigest() override { return gcry_md_open(digest_.put(), GCRY_MD_MD5, 0) == 0; }
-
-  bool HashText(const std::string& text) override {
-    if (!digest_) return false;
-    gcry_md_write(digest_.get(), text.data(), text.size());
-    return true;
-  }
-
-  std::unique_ptr<SessionKey> DeriveSessionKey() override {
-    if (!digest_) return nullptr;
-    const unsigned char* digest = gcry_md_read(digest_.get(), GCRY_MD_MD5);
-    if (!digest) return nullptr;
-    return GcryptSessionKey::Create(DeriveTripleDesKey(digest));
-  }
-
-  std::unique_ptr<RecipientKey> ImportPublicKey(const Certificate& cert) override {
-    unique_evp_pkey key(X509_get_pubkey(cert.native().x509.get()));
-    if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA) return nullptr;
-    return std::make_unique<OpensslRecipientKey>(std::move(key));
-  }
-
- private:
-  unique_md digest_;
-};
-
-class OpensslUserKey : public UserKey {
- public:
-  explicit OpensslUserKey(unique_evp_pkey key) : key_(std::move(key)) {}
-
-  std::unique_ptr<SessionKey> UnwrapSessionKey(const std::vector<std::uint8_t>& keyBlock) override {
-    std::vector<std::uint8_t> wrapped, plain;
-    if (!ParseSimpleBlob(keyBlock, wrapped) || wrapped.size() != std::size_t(EVP_PKEY_get_size(key_.get())) ||
-        !RsaPkcs1(key_.get(), false, wrapped.data(), wrapped.size(), plain) || plain.size() != kTripleDesKeyLength)
-      return nullptr;
-    TripleDesKey key{};
-    std::copy(plain.begin(), plain.end(), key.begin());
-    return GcryptSessionKey::Create(key);
-  }
-
- private:
-  unique_evp_pkey key_;
-};
-
-class OpensslPrivateKeyProvider : public PrivateKeyProvider {
- public:
-  explicit OpensslPrivateKeyProvider(unique_evp_pkey key) : key_(std::move(key)) {}
-
-  std::unique_ptr<UserKey> GetUserKey() override {
-    if (EVP_PKEY_get_base_id(key_.get()) != EVP_PKEY_RSA) return nullptr;
-    return std::make_unique<OpensslUserKey>(std::move(key_));
-  }
-
- private:
-  unique_evp_pkey key_;
-};
-
 }  // namespace
 
-std::unique_ptr<EncryptionProvider> AcquireEncryptionProvider() {
-  if (!InitGcrypt()) return nullptr;
-  return std::make_unique<GcryptProvider>();
+SessionKey::SessionKey(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+SessionKey::SessionKey(SessionKey&&) noexcept = default;
+SessionKey& SessionKey::operator=(SessionKey&&) noexcept = default;
+SessionKey::~SessionKey() = default;
+
+bool SessionKey::EncryptChunk(std::uint8_t* data, std::size_t& len, bool final) {
+  if (final) {
+    const std::size_t pad = kDesBlock - len % kDesBlock;
+    std::memset(data + len, int(pad), pad);
+    len += pad;
+  } else if (len % kDesBlock != 0) {
+    return false;
+  }
+  return gcry_cipher_encrypt(native_->cipher.get(), data, len, nullptr, 0) == 0;
 }
 
-std::unique_ptr<PrivateKeyProvider> AcquireCertificatePrivateKey(const Certificate& cert) {
+bool SessionKey::DecryptChunk(std::uint8_t* data, std::size_t& len, bool final) {
+  if (len % kDesBlock != 0 || (final && len == 0)) return false;
+  if (gcry_cipher_decrypt(native_->cipher.get(), data, len, nullptr, 0)) return false;
+  if (!final) return true;
+  const std::uint8_t pad = data[len - 1];
+  if (pad == 0 || pad > kDesBlock) return false;
+  for (std::size_t i = len - pad; i < len; ++i)
+    if (data[i] != pad) return false;
+  len -= pad;
+  return true;
+}
+
+SessionKeyResult DeriveSessionKey(const std::string& text) {
+  if (!InitGcrypt()) return Failed(CryptoStep::kAcquireProvider);
+  unique_md digest;
+  if (gcry_md_open(digest.put(), GCRY_MD_MD5, 0)) return Failed(CryptoStep::kCreateDigest);
+  gcry_md_write(digest.get(), text.data(), text.size());
+  const unsigned char* md5 = gcry_md_read(digest.get(), GCRY_MD_MD5);
+  if (!md5) return Failed(CryptoStep::kDeriveKey);
+  return MakeSessionKey(DeriveTripleDesKey(md5), CryptoStep::kDeriveKey);
+}
+
+CryptoStep WrapSessionKey(const SessionKey& key, const Certificate& recipient, std::vector<std::uint8_t>& keyBlock) {
+  unique_evp_pkey publicKey(X509_get_pubkey(recipient.native().x509.get()));
+  if (!publicKey || EVP_PKEY_get_base_id(publicKey.get()) != EVP_PKEY_RSA) return CryptoStep::kImportPublicKey;
+  const auto& sessionKey = key.native().key;
+  std::vector<std::uint8_t> wrapped;
+  if (!RsaPkcs1(publicKey.get(), true, sessionKey.data(), sessionKey.size(), wrapped) ||
+      wrapped.size() != std::size_t(EVP_PKEY_get_size(publicKey.get())))
+    return CryptoStep::kExportKey;
+  keyBlock = MakeSimpleBlob(wrapped);
+  return CryptoStep::kNone;
+}
+
+SessionKeyResult UnwrapSessionKey(const Certificate& own, const std::vector<std::uint8_t>& keyBlock) {
   // Like CRYPT_ACQUIRE_COMPARE_KEY_FLAG: a key that does not match the certificate is refused.
-  if (!InitGcrypt()) return nullptr;
-  unique_evp_pkey key = PrivateKeyOf(cert);
-  if (!key || X509_check_private_key(cert.native().x509.get(), key.get()) != 1) return nullptr;
-  return std::make_unique<OpensslPrivateKeyProvider>(std::move(key));
+  if (!InitGcrypt()) return Failed(CryptoStep::kAcquirePrivateKey);
+  unique_evp_pkey privateKey = PrivateKeyOf(own);
+  if (!privateKey || X509_check_private_key(own.native().x509.get(), privateKey.get()) != 1)
+    return Failed(CryptoStep::kAcquirePrivateKey);
+  if (EVP_PKEY_get_base_id(privateKey.get()) != EVP_PKEY_RSA) return Failed(CryptoStep::kGetUserKey);
+  std::vector<std::uint8_t> wrapped, plain;
+  if (!ParseSimpleBlob(keyBlock, wrapped) || wrapped.size() != std::size_t(EVP_PKEY_get_size(privateKey.get())) ||
+      !RsaPkcs1(privateKey.get(), false, wrapped.data(), wrapped.size(), plain) || plain.size() != kTripleDesKeyLength)
+    return Failed(CryptoStep::kImportKey);
+  TripleDesKey key{};
+  std::copy(plain.begin(), plain.end(), key.begin());
+  return MakeSessionKey(key, CryptoStep::kImportKey);
 }
 
 bool RandomBytes(std::uint8_t* out, std::size_t len) { return RAND_bytes(out, int(len)) == 1; }

@@ -6,17 +6,18 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <system_error>
 
 #include "cert_store.h"
+#include "file_io.h"
 #include "zevireve_home.h"
 
 namespace fs = std::filesystem;
@@ -35,10 +36,19 @@ std::vector<fs::path> StoreFiles(Store store) {
   return files;
 }
 
+// Gives OpenSSL the password in `userdata` (a std::string, may be empty) instead of letting it
+// prompt on the terminal: a library inside a file manager or a script has no one to ask.
+int GivePassword(char* buf, int size, int /*rwflag*/, void* userdata) {
+  const auto* password = static_cast<const std::string*>(userdata);
+  if (!password || password->empty() || password->size() > std::size_t(size)) return -1;
+  std::memcpy(buf, password->data(), password->size());
+  return int(password->size());
+}
+
 unique_x509 ReadFirstCertificate(const fs::path& file) {
   unique_bio bio(BIO_new_file(file.c_str(), "r"));
   if (!bio) return unique_x509();
-  return unique_x509(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+  return unique_x509(PEM_read_bio_X509(bio.get(), nullptr, GivePassword, nullptr));
 }
 
 // Every lookup reads the stores, once per recipient of every file of a run. What was parsed is
@@ -123,11 +133,24 @@ fs::path FileFor(Store store, X509* x509) {
   return StoreFolder(store) / name;
 }
 
+inline void CloseFd(int fd) { ::close(fd); }
+using unique_fd = unique_handle<int, CloseFd, -1>;
+
+// Holds the store folder's lock file: writers of other processes wait, so that two imports at
+// once cannot pick the same running number and lose one certificate.
+unique_fd LockStore(Store store) {
+  unique_fd lock(::open((StoreFolder(store) / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (lock && flock(lock.get(), LOCK_EX) != 0) lock.reset();
+  return lock;
+}
+
 bool WriteStoreFile(Store store, X509* x509, EVP_PKEY* key) {
   std::error_code ec;
   fs::create_directories(StoreFolder(store), ec);
   const std::string pem = Pem(x509, key);
   if (pem.empty()) return false;
+  const unique_fd lock = LockStore(store);
+  if (!lock) return false;
   const fs::path file = FileFor(store, x509);
   const fs::path temp = file.string() + ".new";
   // Created readable by its owner only: a file of "MY" holds a private key.
@@ -142,12 +165,6 @@ bool WriteStoreFile(Store store, X509* x509, EVP_PKEY* key) {
   if (!written) return false;
   fs::rename(temp, file, ec);
   return !ec;
-}
-
-std::string ReadWholeFile(const std::string& path, bool& ok) {
-  std::ifstream in(path, std::ios::binary);
-  ok = bool(in);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 struct LoadedFile {
@@ -169,14 +186,23 @@ bool LoadPkcs12(const std::string& data, const std::string& password, LoadedFile
   return bool(loaded.cert);
 }
 
-bool LoadPemOrDer(const std::string& data, LoadedFile& loaded) {
+bool Contains(const std::string& data, const char* text) { return data.find(text) != std::string::npos; }
+
+// A PEM file that holds a private key must give it up, else the certificate would be filed
+// without it (in "ADDRESSBOOK", where no file can be decrypted with it).
+std::string LoadPem(const std::string& data, const std::string& password, LoadedFile& loaded) {
+  auto* userdata = const_cast<std::string*>(&password);
   unique_bio bio(BIO_new_mem_buf(data.data(), int(data.size())));
-  loaded.cert.reset(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
-  if (loaded.cert) {
-    unique_bio keyBio(BIO_new_mem_buf(data.data(), int(data.size())));
-    loaded.key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
-    return true;
-  }
+  loaded.cert.reset(PEM_read_bio_X509(bio.get(), nullptr, GivePassword, userdata));
+  if (!loaded.cert || !Contains(data, "PRIVATE KEY-----")) return std::string();
+  unique_bio keyBio(BIO_new_mem_buf(data.data(), int(data.size())));
+  loaded.key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, GivePassword, userdata));
+  if (loaded.key) return std::string();
+  if (Contains(data, "ENCRYPTED")) return "the private key is encrypted and the password given does not open it: ";
+  return "the private key cannot be read: ";
+}
+
+bool LoadDer(const std::string& data, LoadedFile& loaded) {
   const auto* der = reinterpret_cast<const unsigned char*>(data.data());
   loaded.cert.reset(d2i_X509(nullptr, &der, long(data.size())));
   return bool(loaded.cert);
@@ -226,7 +252,7 @@ unique_evp_pkey PrivateKeyOf(const Certificate& cert) {
     if (cached.path != cert.native().file) continue;
     if (!cached.keyRead) {
       unique_bio bio(BIO_new_file(cached.path.c_str(), "r"));
-      if (bio) cached.key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+      if (bio) cached.key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, GivePassword, nullptr));
       cached.keyRead = true;
     }
     if (!cached.key) return unique_evp_pkey();
@@ -238,16 +264,22 @@ unique_evp_pkey PrivateKeyOf(const Certificate& cert) {
 
 ImportResult ImportCertificateFile(const std::string& path, const std::string& password) {
   ImportResult result;
-  bool readable = false;
-  const std::string data = ReadWholeFile(path, readable);
-  if (!readable) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, kLargestCertificateFile, bytes)) {
     result.error = "cannot read " + path;
     return result;
   }
+  const std::string data(bytes.begin(), bytes.end());
   LoadedFile loaded;
-  if (!LoadPkcs12(data, password, loaded) && !LoadPemOrDer(data, loaded)) {
-    result.error = "not a certificate (PKCS#12 with the right password, PEM or DER): " + path;
-    return result;
+  if (!LoadPkcs12(data, password, loaded)) {
+    if (std::string keyError = LoadPem(data, password, loaded); !keyError.empty()) {
+      result.error = keyError + path;
+      return result;
+    }
+    if (!loaded.cert && !LoadDer(data, loaded)) {
+      result.error = "not a certificate (PKCS#12 with the right password, PEM or DER): " + path;
+      return result;
+    }
   }
   if (loaded.key && X509_check_private_key(loaded.cert.get(), loaded.key.get()) != 1) {
     result.error = "the private key does not belong to the certificate: " + path;

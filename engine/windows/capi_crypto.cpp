@@ -26,140 +26,67 @@ class Provider {
 };
 using SharedProvider = std::shared_ptr<const Provider>;
 
-// A key with the provider it was made in, which it keeps alive until the key is destroyed.
-struct ProviderKey {
-  ProviderKey(SharedProvider p, HCRYPTKEY k) : provider(std::move(p)), key(k) {}
-  SharedProvider provider;  // declared first: released after the key
-  unique_key key;
-};
-using SharedKey = std::shared_ptr<const ProviderKey>;
-
 bool FitsDword(std::size_t n) { return n <= std::numeric_limits<DWORD>::max() - kPaddingRoom; }
 
-class CapiSessionKey : public SessionKey {
- public:
-  explicit CapiSessionKey(SharedKey key) : key_(std::move(key)) {}
-  HCRYPTKEY get() const { return key_->key.get(); }
-
-  bool EncryptChunk(std::uint8_t* data, std::size_t& len, bool final) override {
-    if (!FitsDword(len)) return false;
-    DWORD n = DWORD(len);
-    const DWORD capacity = final ? n + kPaddingRoom : n;
-    if (!CryptEncrypt(get(), 0, final, 0, data, &n, capacity)) return false;
-    len = n;
-    return true;
-  }
-
-  bool DecryptChunk(std::uint8_t* data, std::size_t& len, bool final) override {
-    if (!FitsDword(len)) return false;
-    DWORD n = DWORD(len);
-    if (!CryptDecrypt(get(), 0, final, 0, data, &n)) return false;
-    len = n;
-    return true;
-  }
-
- private:
-  SharedKey key_;
-};
+SessionKeyResult Failed(CryptoStep step) { return {std::nullopt, step}; }
 
 bool ExportSimpleBlob(HCRYPTKEY sessionKey, HCRYPTKEY recipientKey, BYTE* out, DWORD& length) {
   return CryptExportKey(sessionKey, recipientKey, SIMPLEBLOB, 0, out, &length) != FALSE;
 }
 
-class CapiRecipientKey : public RecipientKey {
- public:
-  CapiRecipientKey(ProviderKey key, SharedKey sessionKey) : key_(std::move(key)), sessionKey_(std::move(sessionKey)) {}
+}  // namespace
 
-  bool KeyBlockLength(std::size_t& length) override {
-    DWORD n = 0;
-    if (!sessionKey_ || !ExportSimpleBlob(sessionKey_->key.get(), key_.key.get(), nullptr, n)) return false;
-    length = n;
-    return true;
-  }
-
-  bool WrapSessionKey(const SessionKey& key, std::vector<std::uint8_t>& keyBlock) override {
-    const auto* sessionKey = dynamic_cast<const CapiSessionKey*>(&key);
-    DWORD n = 0;
-    if (!sessionKey || !ExportSimpleBlob(sessionKey->get(), key_.key.get(), nullptr, n)) return false;
-    keyBlock.resize(n);
-    if (!ExportSimpleBlob(sessionKey->get(), key_.key.get(), keyBlock.data(), n)) return false;
-    keyBlock.resize(n);
-    return true;
-  }
-
- private:
-  ProviderKey key_;
-  SharedKey sessionKey_;  // the one session key of the provider that imported this key
+// A key with the provider it was made in, which it keeps alive until the key is destroyed.
+struct SessionKey::Native {
+  SharedProvider provider;  // declared first: released after the key
+  unique_key key;
 };
 
-class CapiEncryptionProvider : public EncryptionProvider {
- public:
-  explicit CapiEncryptionProvider(HCRYPTPROV provider) : provider_(std::make_shared<Provider>(provider)) {}
+namespace {
 
-  bool CreateDigest() override { return CryptCreateHash(provider_->get(), CALG_MD5, 0, 0, digest_.put()); }
+SessionKeyResult MakeSessionKey(SharedProvider provider, HCRYPTKEY key) {
+  return {SessionKey(std::make_unique<SessionKey::Native>(SessionKey::Native{std::move(provider), unique_key(key)})),
+          CryptoStep::kNone};
+}
 
-  bool HashText(const std::string& text) override {
-    return CryptHashData(digest_.get(), reinterpret_cast<const BYTE*>(text.data()), DWORD(text.size()), 0);
-  }
-
-  std::unique_ptr<SessionKey> DeriveSessionKey() override {
-    HCRYPTKEY key = 0;
-    if (!CryptDeriveKey(provider_->get(), CALG_3DES, digest_.get(), CRYPT_EXPORTABLE, &key)) return nullptr;
-    sessionKey_ = std::make_shared<ProviderKey>(provider_, key);
-    return std::make_unique<CapiSessionKey>(sessionKey_);
-  }
-
-  std::unique_ptr<RecipientKey> ImportPublicKey(const Certificate& cert) override {
-    HCRYPTKEY key = 0;
-    if (!CryptImportPublicKeyInfo(provider_->get(), kCertEncoding, &CertContext(cert)->pCertInfo->SubjectPublicKeyInfo,
-                                  &key))
-      return nullptr;
-    return std::make_unique<CapiRecipientKey>(ProviderKey(provider_, key), sessionKey_);
-  }
-
- private:
-  SharedProvider provider_;  // declared first: released after the digest and the key
-  unique_hash digest_;
-  SharedKey sessionKey_;
-};
-
-class CapiUserKey : public UserKey {
- public:
-  explicit CapiUserKey(ProviderKey key) : key_(std::move(key)) {}
-
-  std::unique_ptr<SessionKey> UnwrapSessionKey(const std::vector<std::uint8_t>& keyBlock) override {
-    HCRYPTKEY key = 0;
-    if (!CryptImportKey(key_.provider->get(), keyBlock.data(), DWORD(keyBlock.size()), key_.key.get(), 0, &key))
-      return nullptr;
-    auto sessionKey = std::make_shared<ProviderKey>(key_.provider, key);
-    // A block of another cipher would import too, and then decrypt to garbage.
-    ALG_ID algorithm = 0;
-    DWORD size = sizeof algorithm;
-    if (!CryptGetKeyParam(key, KP_ALGID, reinterpret_cast<BYTE*>(&algorithm), &size, 0) || algorithm != CALG_3DES)
-      return nullptr;
-    return std::make_unique<CapiSessionKey>(std::move(sessionKey));
-  }
-
- private:
-  ProviderKey key_;
-};
-
-class CapiPrivateKeyProvider : public PrivateKeyProvider {
- public:
-  CapiPrivateKeyProvider(SharedProvider provider, DWORD keySpec) : provider_(std::move(provider)), keySpec_(keySpec) {}
-
-  std::unique_ptr<UserKey> GetUserKey() override {
-    HCRYPTKEY key = 0;
-    if (!CryptGetUserKey(provider_->get(), keySpec_, &key)) return nullptr;
-    return std::make_unique<CapiUserKey>(ProviderKey(provider_, key));
-  }
-
- private:
-  SharedProvider provider_;
-  DWORD keySpec_;
-};
+// The private key's provider of the certificate, lent by its context or the caller's own.
+SharedProvider AcquirePrivateKeyProvider(const Certificate& cert, DWORD& keySpec) {
+  HCRYPTPROV provider = 0;
+  BOOL callerFrees = FALSE;
+  // The flag makes the call fail when the provider's key pair is not the certificate's.
+  if (!CryptAcquireCertificatePrivateKey(CertContext(cert), CRYPT_ACQUIRE_COMPARE_KEY_FLAG, nullptr, &provider,
+                                         &keySpec, &callerFrees))
+    return nullptr;
+  auto shared = callerFrees ? std::make_shared<Provider>(provider)
+                            : std::make_shared<Provider>(provider, CertContext(cert));
+  // Wine ignores the flag, so the comparison is made here as well.
+  if (!HoldsKeyOf(shared->get(), keySpec, CertContext(cert))) return nullptr;
+  return shared;
+}
 
 }  // namespace
+
+SessionKey::SessionKey(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+SessionKey::SessionKey(SessionKey&&) noexcept = default;
+SessionKey& SessionKey::operator=(SessionKey&&) noexcept = default;
+SessionKey::~SessionKey() = default;
+
+bool SessionKey::EncryptChunk(std::uint8_t* data, std::size_t& len, bool final) {
+  if (!FitsDword(len)) return false;
+  DWORD n = DWORD(len);
+  const DWORD capacity = final ? n + kPaddingRoom : n;
+  if (!CryptEncrypt(native_->key.get(), 0, final, 0, data, &n, capacity)) return false;
+  len = n;
+  return true;
+}
+
+bool SessionKey::DecryptChunk(std::uint8_t* data, std::size_t& len, bool final) {
+  if (!FitsDword(len)) return false;
+  DWORD n = DWORD(len);
+  if (!CryptDecrypt(native_->key.get(), 0, final, 0, data, &n)) return false;
+  len = n;
+  return true;
+}
 
 bool HoldsKeyOf(HCRYPTPROV provider, DWORD keySpec, PCCERT_CONTEXT cert) {
   DWORD size = 0;
@@ -170,27 +97,53 @@ bool HoldsKeyOf(HCRYPTPROV provider, DWORD keySpec, PCCERT_CONTEXT cert) {
          CertComparePublicKeyInfo(kCertEncoding, publicKey, &cert->pCertInfo->SubjectPublicKeyInfo);
 }
 
-std::unique_ptr<EncryptionProvider> AcquireEncryptionProvider() {
-  HCRYPTPROV provider = 0;
-  if (!CryptAcquireContextA(&provider, kContainer, nullptr, PROV_RSA_FULL, 0) &&
-      !CryptAcquireContextA(&provider, kContainer, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET))
-    return nullptr;
-  return std::make_unique<CapiEncryptionProvider>(provider);
+SessionKeyResult DeriveSessionKey(const std::string& text) {
+  HCRYPTPROV handle = 0;
+  if (!CryptAcquireContextA(&handle, kContainer, nullptr, PROV_RSA_FULL, 0) &&
+      !CryptAcquireContextA(&handle, kContainer, nullptr, PROV_RSA_FULL, CRYPT_NEWKEYSET))
+    return Failed(CryptoStep::kAcquireProvider);
+  auto provider = std::make_shared<Provider>(handle);
+  unique_hash digest;
+  if (!CryptCreateHash(provider->get(), CALG_MD5, 0, 0, digest.put())) return Failed(CryptoStep::kCreateDigest);
+  if (!CryptHashData(digest.get(), reinterpret_cast<const BYTE*>(text.data()), DWORD(text.size()), 0))
+    return Failed(CryptoStep::kHashText);
+  HCRYPTKEY key = 0;
+  if (!CryptDeriveKey(provider->get(), CALG_3DES, digest.get(), CRYPT_EXPORTABLE, &key))
+    return Failed(CryptoStep::kDeriveKey);
+  return MakeSessionKey(std::move(provider), key);
 }
 
-std::unique_ptr<PrivateKeyProvider> AcquireCertificatePrivateKey(const Certificate& cert) {
-  HCRYPTPROV provider = 0;
+CryptoStep WrapSessionKey(const SessionKey& key, const Certificate& recipient, std::vector<std::uint8_t>& keyBlock) {
+  // The recipient's public key goes into the provider that holds the session key.
+  unique_key publicKey;
+  if (!CryptImportPublicKeyInfo(key.native().provider->get(), kCertEncoding,
+                                &CertContext(recipient)->pCertInfo->SubjectPublicKeyInfo, publicKey.put()))
+    return CryptoStep::kImportPublicKey;
+  DWORD length = 0;
+  if (!ExportSimpleBlob(key.native().key.get(), publicKey.get(), nullptr, length)) return CryptoStep::kKeyBlockLength;
+  keyBlock.resize(length);
+  DWORD written = length;
+  if (!ExportSimpleBlob(key.native().key.get(), publicKey.get(), keyBlock.data(), written) || written != length)
+    return CryptoStep::kExportKey;
+  return CryptoStep::kNone;
+}
+
+SessionKeyResult UnwrapSessionKey(const Certificate& own, const std::vector<std::uint8_t>& keyBlock) {
   DWORD keySpec = 0;
-  BOOL callerFrees = FALSE;
-  // The flag makes the call fail when the provider's key pair is not the certificate's.
-  if (!CryptAcquireCertificatePrivateKey(CertContext(cert), CRYPT_ACQUIRE_COMPARE_KEY_FLAG, nullptr, &provider,
-                                         &keySpec, &callerFrees))
-    return nullptr;
-  auto shared = callerFrees ? std::make_shared<Provider>(provider)
-                            : std::make_shared<Provider>(provider, CertContext(cert));
-  // Wine ignores the flag, so the comparison is made here as well.
-  if (!HoldsKeyOf(shared->get(), keySpec, CertContext(cert))) return nullptr;
-  return std::make_unique<CapiPrivateKeyProvider>(std::move(shared), keySpec);
+  SharedProvider provider = AcquirePrivateKeyProvider(own, keySpec);
+  if (!provider) return Failed(CryptoStep::kAcquirePrivateKey);
+  unique_key userKey;
+  if (!CryptGetUserKey(provider->get(), keySpec, userKey.put())) return Failed(CryptoStep::kGetUserKey);
+  HCRYPTKEY key = 0;
+  if (!CryptImportKey(provider->get(), keyBlock.data(), DWORD(keyBlock.size()), userKey.get(), 0, &key))
+    return Failed(CryptoStep::kImportKey);
+  SessionKeyResult unwrapped = MakeSessionKey(std::move(provider), key);
+  // A block of another cipher would import too, and then decrypt to garbage.
+  ALG_ID algorithm = 0;
+  DWORD size = sizeof algorithm;
+  if (!CryptGetKeyParam(key, KP_ALGID, reinterpret_cast<BYTE*>(&algorithm), &size, 0) || algorithm != CALG_3DES)
+    return Failed(CryptoStep::kImportKey);
+  return unwrapped;
 }
 
 bool RandomBytes(std::uint8_t* out, std::size_t len) {

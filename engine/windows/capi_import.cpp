@@ -13,8 +13,6 @@ namespace qz {
 namespace {
 
 constexpr wchar_t kContainerPrefix[] = L"ZaDizuvOzar-";
-// Far more than any certificate file holds; anything larger is not one.
-constexpr std::uint64_t kLargestFile = 16 * 1024 * 1024;
 
 // Key material, wiped when it goes.
 struct SecretBytes {
@@ -46,14 +44,6 @@ ImportResult Failure(std::string error) {
   ImportResult result;
   result.error = std::move(error);
   return result;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes) {
-  unique_file f = OpenFile(path, "rb");
-  std::uint64_t size = 0;
-  if (!f || !FileSize(f.get(), size) || size > kLargestFile) return false;
-  bytes.resize(std::size_t(size));
-  return std::fread(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
 }
 
 std::wstring Widen(const std::string& text) {
@@ -308,7 +298,7 @@ bool AddToStore(Store store, PCCERT_CONTEXT cert) {
 
 ImportResult ImportCertificateFile(const std::string& path, const std::string& password) {
   std::vector<BYTE> bytes;
-  if (!ReadWholeFile(path, bytes)) return Failure("the file cannot be read");
+  if (!ReadWholeFile(path, kLargestCertificateFile, bytes)) return Failure("the file cannot be read");
   CertificateFile file = ReadCertificateFile(bytes, password);
   if (!file.error.empty()) return Failure(file.error);
 

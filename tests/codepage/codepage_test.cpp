@@ -23,6 +23,7 @@
 #include "message_boxes.h"
 #include "naming.h"
 #include "narrow_text.h"
+#include "wide_text.h"
 #include "resource.h"
 #include "run_messages.h"
 #include "settings.h"

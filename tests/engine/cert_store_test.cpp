@@ -8,6 +8,9 @@
 namespace qz::test {
 namespace {
 
+// The private key of the certificate opens: unwrapping fails only at the block itself.
+bool HasItsPrivateKey(const Certificate& cert) { return UnwrapSessionKey(cert, {}).failed == CryptoStep::kImportKey; }
+
 class CertStoreTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InstallTestCertificates(); }
@@ -64,9 +67,37 @@ TEST_F(CertStoreTest, ACertificateInBothStoresComesFromMy) {
   EXPECT_EQ(result.store, Store::AddressBook);
   auto cert = FindCertBySerial(kAlice1024, false);
   ASSERT_TRUE(cert);
-  EXPECT_NE(AcquireCertificatePrivateKey(*cert), nullptr);  // the copy with the private key
+  EXPECT_TRUE(HasItsPrivateKey(*cert));  // the copy with the private key
   EXPECT_TRUE(RemoveFromStore(Store::AddressBook, kAlice1024));
 }
+
+#ifndef _WIN32
+// A PEM file whose private key is encrypted: the key opens with the password, or the import fails
+// and files nothing; the certificate never goes in without its key.
+TEST_F(CertStoreTest, EncryptedPemKeyNeedsItsPassword) {
+  ASSERT_TRUE(RemoveFromStore(Store::My, kAlice1024));
+  struct Case {
+    const char* password;
+    const char* error;  // nullptr: imported into MY
+  } cases[] = {
+      {"", "encrypted"},
+      {"tset", "encrypted"},
+      {"test", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.password);
+    const ImportResult result = ImportCertificateFile(DataPath("certs/alice1024-encrypted.pem"), c.password);
+    EXPECT_EQ(result.ok, c.error == nullptr) << result.error;
+    if (c.error) {
+      EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+      EXPECT_FALSE(FindCertBySerial(kAlice1024, false).has_value()) << "filed without its key";
+    }
+  }
+  auto cert = FindMyCertBySerial(kAlice1024);
+  ASSERT_TRUE(cert);
+  EXPECT_TRUE(HasItsPrivateKey(*cert));
+}
+#endif
 
 }  // namespace
 }  // namespace qz::test

@@ -19,11 +19,7 @@ std::string Hex(const std::uint8_t* data, std::size_t len) {
   return hex;
 }
 
-std::unique_ptr<SessionKey> DeriveFrom(const std::string& text) {
-  auto provider = AcquireEncryptionProvider();
-  if (!provider || !provider->CreateDigest() || !provider->HashText(text)) return nullptr;
-  return provider->DeriveSessionKey();
-}
+std::optional<SessionKey> DeriveFrom(const std::string& text) { return DeriveSessionKey(text).key; }
 
 // Encrypts `content` in chunks of `chunk` bytes (the last one final).
 std::string EncryptInChunks(const std::string& text, const std::string& content, std::size_t chunk) {

@@ -8,6 +8,8 @@
 
 #include "cert_store.h"
 #include "file_cipher.h"
+#include "file_io.h"
+#include "narrow_text.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -154,7 +156,7 @@ TEST_F(FileCipherTest, EncryptionFailuresReportTheirCodeAndText) {
 }
 
 TEST_F(FileCipherTest, DecryptionFailuresReportTheirCodeAndText) {
-  InstallCertificateWithWrongKey();
+  ASSERT_NO_FATAL_FAILURE(InstallCertificateWithWrongKey());
   ASSERT_EQ(EncryptContent(PatternBytes(8), "0A1B&00F00D&3C2B1A&"), 0) << cipher.ErrorText();
   // Flipping a bit of the first ciphertext block flips it in the padding block: 08 becomes 09.
   auto badPadding = ReadBytes(dir.Path("plain.bin.qz"));
@@ -187,7 +189,7 @@ TEST_F(FileCipherTest, DeletedCertificateFailsWith2019) {
   ASSERT_TRUE(RemoveFromStore(Store::My, kAlice1024));
   EXPECT_EQ(DecryptAs(kAlice1024), 2019);
   EXPECT_STREQ(cipher.ErrorText(), text::kCertificateMissing);
-  InstallTestCertificates();
+  ASSERT_NO_FATAL_FAILURE(InstallTestCertificates());
   EXPECT_EQ(DecryptAs(kAlice1024), 0) << cipher.ErrorText();
 }
 
@@ -279,6 +281,66 @@ TEST_F(FileCipherTest, PathsThatDoNotFitFailInsteadOfBeingCut) {
   EXPECT_EQ(cipher.DecryptOneFile(dir.Path("plain.bin.qz"), longName, kAlice1024), 2023);
   EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"plain.bin", "plain.bin.qz"}));
 }
+
+// A target path of 255 bytes fits the path buffer, and so must its temporary file; with room for
+// a one-letter temporary name only, every such name planted as a link must make the call fail
+// rather than write through the link.
+TEST_F(FileCipherTest, TemporaryFileFitsThePathBufferAndIsCreatedExclusively) {
+  ASSERT_EQ(EncryptContent(PatternBytes(300), "0A1B&"), 0) << cipher.ErrorText();
+  std::string folder = dir.path();
+  while (folder.size() < kPathBufferSize - 3) {
+    folder += qz::kPathSeparator + std::string(std::min<std::size_t>(100, kPathBufferSize - 4 - folder.size()), 'd');
+    fs::create_directory(folder);
+  }
+  const std::string target = folder + qz::kPathSeparator + "t";
+  ASSERT_EQ(target.size(), kPathBufferSize - 1);
+
+  EXPECT_EQ(cipher.EncryptOneFile(dir.Path("plain.bin"), target, "0A1B&"), 0) << cipher.ErrorText();
+  EXPECT_EQ(cipher.DecryptOneFile(dir.Path("plain.bin.qz"), target, kAlice1024), 0) << cipher.ErrorText();
+  EXPECT_EQ(ReadBytes(target), PatternBytes(300));
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"t"});
+
+#ifndef _WIN32
+  const std::vector<std::uint8_t> victim = {'v'};
+  WriteBytes(dir.Path("victim"), victim);
+  for (char c : std::string("abcdefghijklmnopqrsuvwxyz0123456789"))  // "t" is the target itself
+    fs::create_symlink(dir.Path("victim"), folder + "/" + c);
+  EXPECT_EQ(cipher.DecryptOneFile(dir.Path("plain.bin.qz"), target, kAlice1024), 2023);
+  EXPECT_EQ(ReadBytes(dir.Path("victim")), victim);
+  EXPECT_EQ(ReadBytes(target), PatternBytes(300));
+#endif
+}
+
+#ifndef _WIN32
+// A link at the target (a managed settings file, a linked document) stays a link: the file it
+// names gets the new content.
+TEST_F(FileCipherTest, LinkAtTheTargetIsWrittenThrough) {
+  ASSERT_EQ(EncryptContent(PatternBytes(500), "0A1B&"), 0) << cipher.ErrorText();
+  fs::create_directory(dir.Path("real"));
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link, what it names
+    std::string written;  // the file that must hold the content
+  } cases[] = {
+      {"absolute link", {{"out.bin", dir.Path("real/a")}}, dir.Path("real/a")},
+      {"relative link", {{"out.bin", "real/b"}}, dir.Path("real/b")},
+      {"chain of links", {{"out.bin", "hop"}, {"hop", "real/c"}}, dir.Path("real/c")},
+      {"link to a file not there yet", {{"out.bin", "real/new"}}, dir.Path("real/new")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const auto& [link, to] : c.links) {
+      fs::remove(dir.Path(link));
+      fs::create_symlink(to, dir.Path(link));
+    }
+    if (std::string(c.name) != "link to a file not there yet") WriteBytes(c.written, {'o', 'l', 'd'});
+    ASSERT_EQ(DecryptAs(kAlice1024), 0) << cipher.ErrorText();
+    EXPECT_TRUE(fs::is_symlink(dir.Path("out.bin")));
+    EXPECT_EQ(ReadBytes(c.written), PatternBytes(500));
+    EXPECT_EQ(FolderEntries(dir.Path("real")).size(), std::size_t(&c - cases + 1)) << "no temporary file left";
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qz::test

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "file_format.h"
+#include "file_io.h"
 
 namespace qz::test {
 namespace {
@@ -23,12 +24,48 @@ TEST(RecipientListTest, SplitsAtEveryAmpersand) {
 }
 
 TEST(RecipientListTest, FindsTheFirstEntryWithoutRegardToCase) {
-  const std::vector<std::string> serials = {"0A1B", "00ff", "0A1B", ""};
+  const std::string list = "0A1B&00ff&0A1B&&";
   struct Case {
     const char* wanted;
     int index;
   } cases[] = {{"0A1B", 0}, {"0a1b", 0}, {"00FF", 1}, {"00ff", 1}, {"0A1", -1}, {"", -1}, {"0A1B0", -1}};
-  for (const auto& c : cases) EXPECT_EQ(FindRecipientIndex(serials, c.wanted), c.index) << c.wanted;
+  for (const auto& c : cases) EXPECT_EQ(FindRecipientIndex(list, c.wanted), c.index) << c.wanted;
+  EXPECT_EQ(CountRecipients(list), 4u);
+}
+
+// A list of N serials is only taken when N key block lengths (4 bytes each) still fit behind it.
+TEST(RecipientListTest, ReadingChecksTheListAndItsKeyBlockLengthsAgainstTheFile) {
+  struct Case {
+    const char* name;
+    std::string list;
+    std::size_t bytesAfter;
+    bool ok;
+  } cases[] = {
+      {"empty list, empty rest", "", 0, true},
+      {"three serials, three lengths", "A&B&&", 12, true},
+      {"three serials, one byte short", "A&B&&", 11, false},
+      {"text after the last & needs nothing", "A&tail", 4, true},
+      {"a long run of & in pieces", std::string(40000, '&'), 4 * 40000, true},
+      {"a long run of & without lengths", std::string(40000, '&'), 4 * 40000 - 1, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    unique_file f(std::tmpfile());
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(WriteU32(f.get(), std::uint32_t(c.list.size())));
+    std::fwrite(c.list.data(), 1, c.list.size(), f.get());
+    const std::string rest(c.bytesAfter, '\0');
+    std::fwrite(rest.data(), 1, rest.size(), f.get());
+    std::rewind(f.get());
+    std::string list;
+    EXPECT_EQ(ReadRecipientList(f.get(), 4 + c.list.size() + c.bytesAfter, list), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(list, c.list);
+      std::uint64_t position = 0;
+      ASSERT_TRUE(Tell(f.get(), position));
+      EXPECT_EQ(position, 4 + c.list.size()) << "the key block lengths come next";
+    }
+  }
 }
 
 TEST(SimpleBlobTest, StoresTheRsaCiphertextLittleEndianBehindItsHeader) {

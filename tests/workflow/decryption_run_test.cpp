@@ -27,6 +27,8 @@ void WriteHeaderOnly(const std::string& path, const std::string& list) {
   std::vector<std::uint8_t> bytes;
   AppendU32(bytes, std::uint32_t(list.size()));
   bytes.insert(bytes.end(), list.begin(), list.end());
+  // An empty key block per serial: a list whose key block lengths do not fit is a damaged file.
+  bytes.resize(bytes.size() + 4 * CountRecipients(list), 0);
   test::WriteBytes(path, bytes);
 }
 

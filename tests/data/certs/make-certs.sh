@@ -27,3 +27,5 @@ rm other.key mallory.p12
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout dave.key -out dave-ec.crt \
   -days 36500 -set_serial 0xEC01 -subj "/O=ZaDizuvOzar Test/OU=Tests/CN=Dave EC" -addext "keyUsage=critical,keyAgreement" 2>/dev/null
 rm dave.key
+# alice's certificate with her key encrypted under the password "test" (PKCS #8, AES).
+{ cat alice1024.crt; openssl pkcs8 -topk8 -in alice1024.pem -v2 aes-128-cbc -passout pass:test; } > alice1024-encrypted.pem
