@@ -1,13 +1,15 @@
 // A window object over a window handle, with a message map per class in place of MFC's CWnd:
-// the object takes over the window procedure (subclassing), looks each message up in its
-// class's map, then in the maps of its base classes, and passes what nobody handles on to the
-// procedure it replaced.
+// the object subclasses the window (the common controls' subclass chain, so that it can leave
+// again whatever others have subclassed after it), looks each message up in its class's map,
+// then in the maps of its base classes, and passes what nobody handles on down the chain.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "win_app.h"
 
 namespace qz::ui {
 
@@ -68,7 +70,8 @@ class Window {
   HWND Handle() const { return m_hwnd; }
 
   // Takes over an existing window, as a dialog binds its controls. False if the handle is
-  // null or another object holds it already.
+  // null or another object holds it already. The object lets go of it when the window is
+  // destroyed or the object goes, whichever comes first.
   bool Subclass(HWND hwnd);
 
   // The object that has taken over `hwnd`, or null.
@@ -81,23 +84,33 @@ class Window {
   virtual void PreSubclassWindow() {}
   // An owner-draw request that the parent dialog passed on to this control.
   virtual void DrawItem(const DRAWITEMSTRUCT& item) { (void)item; }
+  // The window is being destroyed (WM_NCDESTROY) and the object has let go of it: release what
+  // belonged to that window. Runs before OnFinalMessage.
+  virtual void OnWindowGone(HWND hwnd) { (void)hwnd; }
   // The window is gone (after WM_NCDESTROY) and the object holds it no longer: the last call
   // the object gets from its window, where an object that frees itself may `delete this`.
   virtual void OnFinalMessage(HWND hwnd) { (void)hwnd; }
 
-  // The handling of the procedure that the object replaced.
+  // The handling of the procedures below this object in the window's subclass chain.
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
   friend class Dialog;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR object);
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
   const MessageEntry* FindEntry(UINT message, WPARAM wParam) const;
   void Detach();
 
   HWND m_hwnd = nullptr;
-  WNDPROC m_previousProc = nullptr;
+  // Taken by a dialog for its window; given back only after OnFinalMessage, so that the module
+  // cannot be unloaded while the object still runs.
+  unique_module_lock m_moduleLock;
+  // Set while Dialog::Create runs: a window destroyed before Create returns leaves the object
+  // to Create's caller, so OnFinalMessage is not called for it.
+  bool m_creating = false;
 };
 
 }  // namespace qz::ui
