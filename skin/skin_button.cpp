@@ -15,16 +15,6 @@ constexpr std::size_t kOneLineLimit = 10;
 constexpr std::size_t kSecondLineBytes = 4;
 constexpr int kSecondLineOffset = 16;
 
-// MFC's CreatePointFont: tenths of a point at the screen's resolution.
-unique_font CreatePointFont(int tenthsOfPoint, const char* face) {
-  unique_window_dc screen(GetDC(nullptr));
-  LOGFONTA font{};
-  font.lfHeight = -MulDiv(tenthsOfPoint, GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
-  font.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
-  return unique_font(CreateFontIndirectA(&font));
-}
-
 // Byte offset of the character boundary at or before `limit`, going by the ANSI code page.
 std::size_t BoundaryAtOrBefore(const std::string& text, std::size_t limit) {
   std::size_t boundary = 0;
@@ -42,7 +32,7 @@ std::pair<std::string, std::string> SplitCaption(const std::string& caption, boo
   return {caption.substr(0, split), caption.substr(split)};
 }
 
-CSkinBtn::CSkinBtn() : m_font(CreatePointFont(90, "Arial")) {}
+CSkinBtn::CSkinBtn() : m_font(ButtonFont()) {}
 
 const ui::MessageMap& CSkinBtn::ClassMessageMap() {
   static const ui::MessageMap map{&Window::ClassMessageMap(),
@@ -58,16 +48,7 @@ const ui::MessageMap& CSkinBtn::ClassMessageMap() {
 }
 
 void CSkinBtn::SetBitmaps(UINT normal, UINT hover, UINT pressed, UINT disabled) {
-  const UINT ids[] = {normal, hover, pressed, disabled};
-  for (std::size_t state = 0; state < m_images.size(); ++state) {
-    Image& image = m_images[state];
-    image.bitmap.reset(static_cast<HBITMAP>(LoadImageA(ui::ResourceInstance(), MAKEINTRESOURCEA(ids[state]),
-                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    BITMAP size{};
-    if (image.bitmap) GetObjectA(image.bitmap.get(), sizeof(size), &size);
-    image.width = size.bmWidth;
-    image.height = size.bmHeight;
-  }
+  m_images = {LoadSharedBitmap(normal), LoadSharedBitmap(hover), LoadSharedBitmap(pressed), LoadSharedBitmap(disabled)};
 }
 
 TOOLINFOA CSkinBtn::Tool(const char* text) const {
@@ -144,24 +125,14 @@ void CSkinBtn::DrawButton() {
   if (m_background)
     BitBlt(buffer.dc(), 0, 0, area.right, area.bottom, m_background->dc(), 0, 0, SRCCOPY);
   SetBkMode(buffer.dc(), TRANSPARENT);
-  SelectObject(buffer.dc(), m_font.get());
-  const Image& image = m_images[m_state];
-  if (image.bitmap) {
-    DrawImage(buffer.dc(), image);
+  SelectObject(buffer.dc(), m_font->get());
+  if (const auto& image = m_images[m_state]) {
+    DrawSharedBitmap(buffer.dc(), *image, kTransparentColor);
     // Pressed and disabled faces show no caption.
     if (m_state == kNormal) DrawCaption(buffer.dc(), area.right, m_textColor);
     if (m_state == kHover) DrawCaption(buffer.dc(), area.right, kHoverTextColor);
   }
   BitBlt(client.get(), 0, 0, area.right, area.bottom, buffer.dc(), 0, 0, SRCCOPY);
-}
-
-void CSkinBtn::DrawImage(HDC dc, const Image& image) const {
-  unique_memory_dc source(CreateCompatibleDC(dc));
-  if (!source) return;
-  ui::DcState state(source.get());
-  SelectObject(source.get(), image.bitmap.get());
-  TransparentBlt(dc, 0, 0, image.width, image.height, source.get(), 0, 0, image.width,
-                 image.height, kTransparentColor);
 }
 
 void CSkinBtn::DrawCaption(HDC dc, int width, COLORREF color) const {
@@ -242,6 +213,13 @@ void SetUpDialogButton(CSkinBtn& button, UINT bitmap, const std::string& caption
   SetWindowTextA(button.Handle(), caption.c_str());
   button.SetTextPos(0, 3, false);
   button.SetTextColors(kWhite, kWhite);
+}
+
+void CSkinBtn::OnWindowGone(HWND) {
+  m_toolTip.reset();
+  m_background.reset();
+  m_tracking = false;
+  m_state = kNormal;
 }
 
 LRESULT CSkinBtn::OnClose(WPARAM wParam, LPARAM lParam) {
