@@ -1,15 +1,19 @@
 #include "window.h"
 
-#include <commctrl.h>
-
 #include <utility>
 
 namespace qz::ui {
 namespace {
-// One subclass of this layer per window: the object is the subclass's reference data, and a
-// window property finds it from the handle (GetWindowSubclass is not in every comctl32).
-constexpr UINT_PTR kSubclassId = 1;
+// The object that holds a window, and the procedure below this layer's in the window's chain.
 constexpr char kObjectProperty[] = "qz.ui.Window";
+constexpr char kBelowProperty[] = "qz.ui.Below";
+
+WNDPROC ProcedureBelow(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetPropA(hwnd, kBelowProperty)); }
+
+LRESULT CallBelow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC below = ProcedureBelow(hwnd);
+  return below ? CallWindowProcA(below, hwnd, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
+}
 }  // namespace
 
 std::string WindowText(HWND hwnd) {
@@ -32,25 +36,33 @@ Window* Window::FromHandle(HWND hwnd) {
 bool Window::Subclass(HWND hwnd) {
   if (!hwnd || m_hwnd || FromHandle(hwnd)) return false;
   if (!SetPropA(hwnd, kObjectProperty, this)) return false;
-  if (!SetWindowSubclass(hwnd, &Window::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-    RemovePropA(hwnd, kObjectProperty);
-    return false;
-  }
   m_hwnd = hwnd;
+  // A window this layer has held before may still carry its procedure in the chain: the object
+  // takes that place again.
+  if (!ProcedureBelow(hwnd)) {
+    auto below = GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+    SetPropA(hwnd, kBelowProperty, reinterpret_cast<HANDLE>(below));
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
+  }
   PreSubclassWindow();
   return true;
 }
 
 void Window::Detach() {
   if (!m_hwnd) return;
-  // Leaves the chain wherever it stands in it: subclasses added after this one stay intact.
-  RemoveWindowSubclass(m_hwnd, &Window::SubclassProc, kSubclassId);
   RemovePropA(m_hwnd, kObjectProperty);
+  // Only a procedure still on top of the chain can be taken out. Under another program's
+  // subclass it stays and passes every message on.
+  auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(m_hwnd, GWLP_WNDPROC));
+  if (current == &Window::WindowProc) {
+    SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcedureBelow(m_hwnd)));
+    RemovePropA(m_hwnd, kBelowProperty);
+  }
   m_hwnd = nullptr;
 }
 
 LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefSubclassProc(m_hwnd, message, wParam, lParam);
+  return CallBelow(m_hwnd, message, wParam, lParam);
 }
 
 const MessageEntry* Window::FindEntry(UINT message, WPARAM wParam) const {
@@ -89,9 +101,14 @@ LRESULT Window::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-LRESULT CALLBACK Window::SubclassProc(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR object) {
-  auto* window = reinterpret_cast<Window*>(object);
+LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* window = FromHandle(hwnd);
+  if (!window) {
+    // Left behind under another subclass: pass on, and forget the chain with the window.
+    LRESULT result = CallBelow(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) RemovePropA(hwnd, kBelowProperty);
+    return result;
+  }
   if (message == WM_NCDESTROY) return window->OnNcDestroy(wParam, lParam);
   // Nothing may unwind into the system's code: a failing handler ends its message quietly.
   try {

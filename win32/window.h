@@ -1,7 +1,7 @@
 // A window object over a window handle, with a message map per class in place of MFC's CWnd:
-// the object subclasses the window (the common controls' subclass chain, so that it can leave
-// again whatever others have subclassed after it), looks each message up in its class's map,
-// then in the maps of its base classes, and passes what nobody handles on down the chain.
+// the object subclasses the window, looks each message up in its class's map, then in the maps of
+// its base classes, and passes what nobody handles on down the chain. Leaving never cuts out a
+// subclass that another program put over this one.
 #pragma once
 
 #include <windows.h>
@@ -91,14 +91,13 @@ class Window {
   // the object gets from its window, where an object that frees itself may `delete this`.
   virtual void OnFinalMessage(HWND hwnd) { (void)hwnd; }
 
-  // The handling of the procedures below this object in the window's subclass chain.
+  // The handling of the procedures below this object in the window's chain.
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
   friend class Dialog;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR object);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
   const MessageEntry* FindEntry(UINT message, WPARAM wParam) const;
