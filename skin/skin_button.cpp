@@ -43,6 +43,8 @@ const ui::MessageMap& CSkinBtn::ClassMessageMap() {
                                       ui::OnMessage<&CSkinBtn::OnSetCursor>(WM_SETCURSOR),
                                       ui::OnMessage<&CSkinBtn::OnEnable>(WM_ENABLE),
                                       ui::OnMessage<&CSkinBtn::OnClose>(WM_CLOSE),
+                                      ui::OnMessage<&CSkinBtn::OnGetDialogCode>(WM_GETDLGCODE),
+                                      ui::OnMessage<&CSkinBtn::OnSetStyle>(BM_SETSTYLE),
                                   }};
   return map;
 }
@@ -96,7 +98,9 @@ void CSkinBtn::SetTextColors(COLORREF text, COLORREF /*highlight: no state draws
 }
 
 void CSkinBtn::PreSubclassWindow() {
-  SetWindowLongA(Handle(), GWL_STYLE, GetWindowLongA(Handle(), GWL_STYLE) | BS_OWNERDRAW);
+  LONG style = GetWindowLongA(Handle(), GWL_STYLE);
+  m_default = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  SetWindowLongA(Handle(), GWL_STYLE, style | BS_OWNERDRAW);
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -228,6 +232,21 @@ LRESULT CSkinBtn::OnClose(WPARAM wParam, LPARAM lParam) {
     SendMessageA(m_toolTip.get(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   }
   return Default(WM_CLOSE, wParam, lParam);
+}
+
+// An owner-drawn button would tell the dialog manager that it is no push button, and Enter would
+// then press the dialog's default button even while another button has the focus. Answering as
+// a push button lets the focused button become the default, as with plain buttons.
+LRESULT CSkinBtn::OnGetDialogCode(WPARAM wParam, LPARAM lParam) {
+  auto code = Default(WM_GETDLGCODE, wParam, lParam) & ~(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
+  return code | DLGC_BUTTON | (m_default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+}
+
+// The dialog manager moves the default by setting the push-button styles; the button keeps its
+// owner-drawn face and only remembers the part it plays.
+LRESULT CSkinBtn::OnSetStyle(WPARAM wParam, LPARAM lParam) {
+  m_default = (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  return Default(BM_SETSTYLE, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
 }
 
 }  // namespace qz

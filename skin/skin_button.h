@@ -55,6 +55,8 @@ class CSkinBtn : public ui::Window {
   LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
   LRESULT OnEnable(WPARAM wParam, LPARAM lParam);
   LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+  LRESULT OnGetDialogCode(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSetStyle(WPARAM wParam, LPARAM lParam);
 
   bool CursorInside() const;
   TOOLINFOA Tool(const char* text) const;
@@ -71,6 +73,8 @@ class CSkinBtn : public ui::Window {
   int m_textX = 21;
   int m_textY = 0;
   bool m_twoLines = true;
+  // The dialog's default button, the one Enter presses: the owner-drawn style has no room for it.
+  bool m_default = false;
   std::optional<ui::MemoryCanvas> m_background;  // taken at the first erase, never renewed
 };
 
