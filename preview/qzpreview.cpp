@@ -106,7 +106,7 @@ int RunUntilEnded(ui::Dialog& dialog, UINT closeAfter) {
   MSG message;
   while (dialog.Result() == 0 && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (message.message == WM_TIMER && !message.hwnd && message.wParam == timer) break;
-    if (IsDialogMessageA(dialog.Handle(), &message)) continue;
+    // No IsDialogMessage: like the file manager's loop. The dialog handles its keys itself.
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
