@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "button_looks.h"
+#include "button_set.h"
 #include "gui_test_support.h"
 #include "resource.h"
 #include "shared_gdi.h"
@@ -39,19 +39,16 @@ struct FinalTrace {
 class HostedDialog : public CQZGUIObj_Dialog1 {
  public:
   HostedDialog(FinalTrace& trace, const std::vector<ButtonLook>& looks, bool endInInit = false)
-      : m_trace(trace), m_looks(looks), m_endInInit(endInInit), m_buttons(looks.size()) {}
+      : m_trace(trace), m_endInInit(endInInit), m_buttons(looks) {}
   ~HostedDialog() override { m_trace.freed = true; }
 
   CSkinBtn& Button(std::size_t index) { return m_buttons[index]; }
 
  protected:
-  void DoDataExchange(ui::DataExchange& exchange) override {
-    for (std::size_t i = 0; i < m_looks.size(); ++i) exchange.Control(m_looks[i].id, m_buttons[i]);
-  }
+  void DoDataExchange(ui::DataExchange& exchange) override { m_buttons.Bind(exchange); }
   BOOL OnInitDialog() override {
     CQZGUIObj_Dialog1::OnInitDialog();
-    for (std::size_t i = 0; i < m_looks.size(); ++i)
-      SetUpDialogButton(m_buttons[i], m_looks[i].bitmap, m_looks[i].caption);
+    m_buttons.SetUp();
     if (m_endInInit) EndDialog(IDCANCEL);
     return TRUE;
   }
@@ -65,9 +62,8 @@ class HostedDialog : public CQZGUIObj_Dialog1 {
 
  private:
   FinalTrace& m_trace;
-  const std::vector<ButtonLook>& m_looks;
   bool m_endInInit;
-  std::deque<CSkinBtn> m_buttons;
+  SkinButtonSet m_buttons;
 };
 
 HostedDialog* OpenShown(FinalTrace& trace, UINT templateId, const std::vector<ButtonLook>& looks) {
@@ -254,12 +250,15 @@ int AwaitFocus(HWND dialog, int id) {
   return FocusedControl(dialog);
 }
 
-HostedDialog* OpenForTyping(FinalTrace& trace, UINT templateId, const std::vector<ButtonLook>& looks) {
+// A shown dialog in the foreground with the focus on control `focus`, or null.
+HostedDialog* OpenForTyping(FinalTrace& trace, UINT templateId, const std::vector<ButtonLook>& looks, int focus) {
   HostedDialog* dialog = OpenShown(trace, templateId, looks);
   if (!dialog) return nullptr;
   SetForegroundWindow(dialog->Handle());
-  Pump();
-  return dialog;
+  SetFocus(GetDlgItem(dialog->Handle(), focus));
+  if (AwaitFocus(dialog->Handle(), focus) == focus) return dialog;
+  DestroyWindow(dialog->Handle());
+  return nullptr;
 }
 
 TEST(Keyboard, TabAndShiftTabFollowTheTemplatesTabOrder) {
@@ -279,11 +278,9 @@ TEST(Keyboard, TabAndShiftTabFollowTheTemplatesTabOrder) {
   for (const auto& t : templates) {
     SCOPED_TRACE(t.templateId);
     FinalTrace trace;
-    HostedDialog* dialog = OpenForTyping(trace, t.templateId, t.looks);
+    HostedDialog* dialog = OpenForTyping(trace, t.templateId, t.looks, t.order.front());
     ASSERT_NE(dialog, nullptr);
     HWND hwnd = dialog->Handle();
-    SetFocus(GetDlgItem(hwnd, t.order.front()));
-    ASSERT_EQ(AwaitFocus(hwnd, t.order.front()), t.order.front());
     for (std::size_t step = 1; step <= t.order.size(); ++step) {
       int expected = t.order[step % t.order.size()];  // the last Tab wraps round to the first
       PressKey(VK_TAB);
@@ -316,11 +313,7 @@ TEST(Keyboard, EscCancelsEnterPressesTheDefaultButtonOrTheOneTabbedTo) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     FinalTrace trace;
-    HostedDialog* dialog = OpenForTyping(trace, c.templateId, c.looks);
-    ASSERT_NE(dialog, nullptr);
-    HWND hwnd = dialog->Handle();
-    SetFocus(GetDlgItem(hwnd, c.focus));
-    ASSERT_EQ(AwaitFocus(hwnd, c.focus), c.focus);
+    ASSERT_NE(OpenForTyping(trace, c.templateId, c.looks, c.focus), nullptr);
     for (WORD key : c.keys) {
       PressKey(key);
       Pump(30);
@@ -332,12 +325,9 @@ TEST(Keyboard, EscCancelsEnterPressesTheDefaultButtonOrTheOneTabbedTo) {
 
 TEST(Keyboard, KeysGoToTheDialogThatHoldsTheFocusOnly) {
   FinalTrace firstTrace, secondTrace;
-  HostedDialog* first = OpenForTyping(firstTrace, IDD_DECRYPT, DecryptionDialogButtons());
-  HostedDialog* second = OpenForTyping(secondTrace, IDD_DEFAULT_CERT, DefaultCertificateDialogButtons());
+  HostedDialog* first = OpenForTyping(firstTrace, IDD_DECRYPT, DecryptionDialogButtons(), IDC_PLAIN_FOLDER);
   ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  SetFocus(GetDlgItem(second->Handle(), IDOK));
-  ASSERT_EQ(AwaitFocus(second->Handle(), IDOK), IDOK);
+  ASSERT_NE(OpenForTyping(secondTrace, IDD_DEFAULT_CERT, DefaultCertificateDialogButtons(), IDOK), nullptr);
   PressKey(VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return secondTrace.freed; }));
   EXPECT_FALSE(firstTrace.freed);
@@ -417,7 +407,7 @@ GuiHoldings Holdings() {
 // running), a tooltip, then ended by Esc.
 void OpenUseAndEnd() {
   FinalTrace trace;
-  HostedDialog* dialog = OpenForTyping(trace, IDD_ENCRYPT, EncryptionDialogButtons());
+  HostedDialog* dialog = OpenForTyping(trace, IDD_ENCRYPT, EncryptionDialogButtons(), IDC_SOURCE_FOLDER);
   ASSERT_NE(dialog, nullptr);
   HWND button = dialog->Button(1).Handle();
   RECT r;
@@ -425,7 +415,6 @@ void OpenUseAndEnd() {
   SetCursorPos(r.left + 5, r.top + 5);
   SendMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
   Pump(30);
-  SetFocus(GetDlgItem(dialog->Handle(), IDC_SOURCE_FOLDER));
   PressKey(VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return trace.freed; }));
 }
