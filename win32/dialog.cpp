@@ -104,7 +104,9 @@ bool Dialog::Create(UINT templateId, HWND parent) {
   {
     CreationScope creating(*this, instance);
     m_creating = true;
-    hwnd = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent ? parent : GetActiveWindow(),
+    // A Unicode dialog: the template's texts become the windows' texts unchanged, without a
+    // detour through the ANSI code page.
+    hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId), parent ? parent : GetActiveWindow(),
                               &Dialog::DialogProc, 0);
     m_creating = false;
   }

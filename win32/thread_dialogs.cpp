@@ -34,7 +34,23 @@ void EraseIfEmpty(Table& table, std::map<DWORD, ThreadDialogs>::iterator entry) 
   if (entry->second.Empty()) table.threads.erase(entry);
 }
 
-bool IsKeyboardMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
+// Key messages, and of the character messages only control characters (Tab, Enter, Esc), which
+// read the same whether the host's loop fetched the message as ANSI or as Unicode. Printable
+// characters stay with the host's loop, which dispatches them in its own encoding.
+bool IsDialogKeyMessage(const MSG& message) {
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+      return true;
+    case WM_CHAR:
+    case WM_SYSCHAR:
+      return message.wParam < 0x20;
+    default:
+      return false;
+  }
+}
 
 // The open dialog of this thread that holds `target` (the window with the keyboard focus).
 HWND OpenDialogHolding(HWND target) {
@@ -51,10 +67,10 @@ HWND OpenDialogHolding(HWND target) {
 // message the dialog manager has handled reaches the loop as WM_NULL, which does nothing.
 LRESULT CALLBACK KeyboardHook(int code, WPARAM removal, LPARAM lParam) {
   auto* message = reinterpret_cast<MSG*>(lParam);
-  if (code == HC_ACTION && removal == PM_REMOVE && IsKeyboardMessage(message->message)) {
+  if (code == HC_ACTION && removal == PM_REMOVE && IsDialogKeyMessage(*message)) {
     // The lock is not held here: the dialog manager may run a handler that opens or ends dialogs.
     HWND dialog = OpenDialogHolding(message->hwnd);
-    if (dialog && IsDialogMessageA(dialog, message)) {
+    if (dialog && IsDialogMessageW(dialog, message)) {
       message->message = WM_NULL;
       message->wParam = 0;
       message->lParam = 0;

@@ -12,7 +12,7 @@ WNDPROC ProcedureBelow(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetPropA(hw
 
 LRESULT CallBelow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC below = ProcedureBelow(hwnd);
-  return below ? CallWindowProcA(below, hwnd, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
+  return below ? CallWindowProcW(below, hwnd, message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
 }
 }  // namespace
 
@@ -40,9 +40,9 @@ bool Window::Subclass(HWND hwnd) {
   // A window this layer has held before may still carry its procedure in the chain: the object
   // takes that place again.
   if (!ProcedureBelow(hwnd)) {
-    auto below = GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+    auto below = GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
     SetPropA(hwnd, kBelowProperty, reinterpret_cast<HANDLE>(below));
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
   }
   PreSubclassWindow();
   return true;
@@ -53,9 +53,9 @@ void Window::Detach() {
   RemovePropA(m_hwnd, kObjectProperty);
   // Only a procedure still on top of the chain can be taken out. Under another program's
   // subclass it stays and passes every message on.
-  auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(m_hwnd, GWLP_WNDPROC));
+  auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_hwnd, GWLP_WNDPROC));
   if (current == &Window::WindowProc) {
-    SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcedureBelow(m_hwnd)));
+    SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcedureBelow(m_hwnd)));
     RemovePropA(m_hwnd, kBelowProperty);
   }
   m_hwnd = nullptr;

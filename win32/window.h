@@ -1,7 +1,8 @@
 // A window object over a window handle, with a message map per class in place of MFC's CWnd:
 // the object subclasses the window, looks each message up in its class's map, then in the maps of
 // its base classes, and passes what nobody handles on down the chain. Leaving never cuts out a
-// subclass that another program put over this one.
+// subclass that another program put over this one. The procedures are Unicode ones, so that a
+// wide text set on a window reaches the system's procedure whole, on any ANSI code page.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -337,6 +338,42 @@ TEST(Keyboard, KeysGoToTheDialogThatHoldsTheFocusOnly) {
   PressKey(VK_TAB);
   EXPECT_EQ(AwaitFocus(first->Handle(), IDC_CHOOSE_PLAIN), IDC_CHOOSE_PLAIN) << "still handled after the other ended";
   DestroyWindow(first->Handle());
+}
+
+void TypeCharacter(wchar_t character) {
+  INPUT inputs[2]{};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = character;
+    input.ki.dwFlags = KEYEVENTF_UNICODE;
+  }
+  inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
+// The file manager's loop is a Unicode one: GetMessageW, TranslateMessage, DispatchMessageW.
+bool PumpWideUntil(const std::function<bool()>& done) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > 3000) return false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return true;
+}
+
+TEST(Keyboard, TypedTextReachesTheFocusedEditBoxWhole) {
+  FinalTrace trace;
+  HostedDialog* dialog = OpenForTyping(trace, IDD_ENCRYPT, EncryptionDialogButtons(), IDC_SOURCE_FOLDER);
+  ASSERT_NE(dialog, nullptr);
+  HWND box = GetDlgItem(dialog->Handle(), IDC_SOURCE_FOLDER);
+  for (wchar_t character : std::wstring(L"D:\\文件 a")) TypeCharacter(character);
+  EXPECT_TRUE(PumpWideUntil([&] { return ui::WindowText(box) == "D:\\文件 a"; })) << ui::WindowText(box);
+  DestroyWindow(dialog->Handle());
 }
 
 // ---- shared GDI objects and what many dialogs leave behind -------------------------------------
