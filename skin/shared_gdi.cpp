@@ -46,7 +46,9 @@ std::shared_ptr<const unique_font> CreatePointFont(int tenthsOfPoint, const char
   unique_window_dc screen(GetDC(nullptr));
   LOGFONTA font{};
   font.lfHeight = -MulDiv(tenthsOfPoint, GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
-  font.lfCharSet = DEFAULT_CHARSET;
+  // The character set of our texts' code page: what the default means on Chinese Windows, and a
+  // face that has the captions' characters on any other.
+  font.lfCharSet = GB2312_CHARSET;
   lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
   return std::make_shared<const unique_font>(CreateFontIndirectA(&font));
 }
