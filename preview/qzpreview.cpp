@@ -10,15 +10,14 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "busy_window.h"
 #include "button_looks.h"
+#include "button_set.h"
 #include "resource.h"
-#include "skin_button.h"
 #include "skinned_dialog.h"
 #include "win_app.h"
 
@@ -27,25 +26,19 @@ namespace {
 
 class PreviewDialog : public CQZGUIObj_Dialog1 {
  public:
-  explicit PreviewDialog(const std::vector<ButtonLook>& looks) : m_looks(looks) {
-    for (std::size_t i = 0; i < looks.size(); ++i) m_buttons.emplace_back();
-  }
+  explicit PreviewDialog(const std::vector<ButtonLook>& looks) : m_buttons(looks) {}
 
  protected:
-  void DoDataExchange(ui::DataExchange& exchange) override {
-    for (std::size_t i = 0; i < m_looks.size(); ++i) exchange.Control(m_looks[i].id, m_buttons[i]);
-  }
+  void DoDataExchange(ui::DataExchange& exchange) override { m_buttons.Bind(exchange); }
 
   BOOL OnInitDialog() override {
     CQZGUIObj_Dialog1::OnInitDialog();
-    for (std::size_t i = 0; i < m_looks.size(); ++i)
-      SetUpDialogButton(m_buttons[i], m_looks[i].bitmap, m_looks[i].caption);
+    m_buttons.SetUp();
     return TRUE;
   }
 
  private:
-  const std::vector<ButtonLook>& m_looks;
-  std::deque<CSkinBtn> m_buttons;
+  SkinButtonSet m_buttons;
 };
 
 struct Options {
@@ -106,7 +99,7 @@ int RunUntilEnded(ui::Dialog& dialog, UINT closeAfter) {
   MSG message;
   while (dialog.Result() == 0 && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (message.message == WM_TIMER && !message.hwnd && message.wParam == timer) break;
-    if (IsDialogMessageA(dialog.Handle(), &message)) continue;
+    // No IsDialogMessage: like the file manager's loop. The dialog handles its keys itself.
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

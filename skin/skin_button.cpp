@@ -16,18 +16,6 @@ constexpr std::size_t kOneLineLimit = 10;
 constexpr std::size_t kSecondLineBytes = 4;
 constexpr int kSecondLineOffset = 16;
 
-// MFC's CreatePointFont: tenths of a point at the screen's resolution.
-unique_font CreatePointFont(int tenthsOfPoint, const char* face) {
-  unique_window_dc screen(GetDC(nullptr));
-  LOGFONTA font{};
-  font.lfHeight = -MulDiv(tenthsOfPoint, GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
-  // The character set of our texts' code page: what the default means on Chinese Windows, and a
-  // face that has the captions' characters on any other.
-  font.lfCharSet = GB2312_CHARSET;
-  lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
-  return unique_font(CreateFontIndirectA(&font));
-}
-
 // Byte offset of the character boundary at or before `limit`, going by our texts' code page.
 std::size_t BoundaryAtOrBefore(const std::string& text, std::size_t limit) {
   std::size_t boundary = 0;
@@ -45,7 +33,7 @@ std::pair<std::string, std::string> SplitCaption(const std::string& caption, boo
   return {caption.substr(0, split), caption.substr(split)};
 }
 
-CSkinBtn::CSkinBtn() : m_font(CreatePointFont(90, "Arial")) {}
+CSkinBtn::CSkinBtn() : m_font(ButtonFont()) {}
 
 const ui::MessageMap& CSkinBtn::ClassMessageMap() {
   static const ui::MessageMap map{&Window::ClassMessageMap(),
@@ -56,21 +44,14 @@ const ui::MessageMap& CSkinBtn::ClassMessageMap() {
                                       ui::OnMessage<&CSkinBtn::OnSetCursor>(WM_SETCURSOR),
                                       ui::OnMessage<&CSkinBtn::OnEnable>(WM_ENABLE),
                                       ui::OnMessage<&CSkinBtn::OnClose>(WM_CLOSE),
+                                      ui::OnMessage<&CSkinBtn::OnGetDialogCode>(WM_GETDLGCODE),
+                                      ui::OnMessage<&CSkinBtn::OnSetStyle>(BM_SETSTYLE),
                                   }};
   return map;
 }
 
 void CSkinBtn::SetBitmaps(UINT normal, UINT hover, UINT pressed, UINT disabled) {
-  const UINT ids[] = {normal, hover, pressed, disabled};
-  for (std::size_t state = 0; state < m_images.size(); ++state) {
-    Image& image = m_images[state];
-    image.bitmap.reset(static_cast<HBITMAP>(LoadImageA(ui::ResourceInstance(), MAKEINTRESOURCEA(ids[state]),
-                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    BITMAP size{};
-    if (image.bitmap) GetObjectA(image.bitmap.get(), sizeof(size), &size);
-    image.width = size.bmWidth;
-    image.height = size.bmHeight;
-  }
+  m_images = {LoadSharedBitmap(normal), LoadSharedBitmap(hover), LoadSharedBitmap(pressed), LoadSharedBitmap(disabled)};
 }
 
 TOOLINFOW CSkinBtn::Tool(const wchar_t* text) const {
@@ -119,7 +100,9 @@ void CSkinBtn::SetTextColors(COLORREF text, COLORREF /*highlight: no state draws
 }
 
 void CSkinBtn::PreSubclassWindow() {
-  SetWindowLongA(Handle(), GWL_STYLE, GetWindowLongA(Handle(), GWL_STYLE) | BS_OWNERDRAW);
+  LONG style = GetWindowLongA(Handle(), GWL_STYLE);
+  m_default = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  SetWindowLongA(Handle(), GWL_STYLE, style | BS_OWNERDRAW);
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -148,24 +131,14 @@ void CSkinBtn::DrawButton() {
   if (m_background)
     BitBlt(buffer.dc(), 0, 0, area.right, area.bottom, m_background->dc(), 0, 0, SRCCOPY);
   SetBkMode(buffer.dc(), TRANSPARENT);
-  SelectObject(buffer.dc(), m_font.get());
-  const Image& image = m_images[m_state];
-  if (image.bitmap) {
-    DrawImage(buffer.dc(), image);
+  SelectObject(buffer.dc(), m_font->get());
+  if (const auto& image = m_images[m_state]) {
+    DrawSharedBitmap(buffer.dc(), *image, kTransparentColor);
     // Pressed and disabled faces show no caption.
     if (m_state == kNormal) DrawCaption(buffer.dc(), area.right, m_textColor);
     if (m_state == kHover) DrawCaption(buffer.dc(), area.right, kHoverTextColor);
   }
   BitBlt(client.get(), 0, 0, area.right, area.bottom, buffer.dc(), 0, 0, SRCCOPY);
-}
-
-void CSkinBtn::DrawImage(HDC dc, const Image& image) const {
-  unique_memory_dc source(CreateCompatibleDC(dc));
-  if (!source) return;
-  ui::DcState state(source.get());
-  SelectObject(source.get(), image.bitmap.get());
-  TransparentBlt(dc, 0, 0, image.width, image.height, source.get(), 0, 0, image.width,
-                 image.height, kTransparentColor);
 }
 
 void CSkinBtn::DrawCaption(HDC dc, int width, COLORREF color) const {
@@ -249,12 +222,34 @@ void SetUpDialogButton(CSkinBtn& button, UINT bitmap, const std::string& caption
   button.SetTextColors(kWhite, kWhite);
 }
 
+void CSkinBtn::OnWindowGone(HWND) {
+  m_toolTip.reset();
+  m_background.reset();
+  m_tracking = false;
+  m_state = kNormal;
+}
+
 LRESULT CSkinBtn::OnClose(WPARAM wParam, LPARAM lParam) {
   if (m_toolTip) {
     TOOLINFOW tool = Tool(nullptr);
     SendMessageW(m_toolTip.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   return Default(WM_CLOSE, wParam, lParam);
+}
+
+// An owner-drawn button would tell the dialog manager that it is no push button, and Enter would
+// then press the dialog's default button even while another button has the focus. Answering as
+// a push button lets the focused button become the default, as with plain buttons.
+LRESULT CSkinBtn::OnGetDialogCode(WPARAM wParam, LPARAM lParam) {
+  auto code = Default(WM_GETDLGCODE, wParam, lParam) & ~(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
+  return code | DLGC_BUTTON | (m_default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+}
+
+// The dialog manager moves the default by setting the push-button styles; the button keeps its
+// owner-drawn face and only remembers the part it plays.
+LRESULT CSkinBtn::OnSetStyle(WPARAM wParam, LPARAM lParam) {
+  m_default = (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  return Default(BM_SETSTYLE, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
 }
 
 }  // namespace qz

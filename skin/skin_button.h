@@ -8,11 +8,13 @@
 #include <commctrl.h>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "handles.h"
+#include "shared_gdi.h"
 #include "window.h"
 
 namespace qz {
@@ -45,37 +47,36 @@ class CSkinBtn : public ui::Window {
   const ui::MessageMap& GetMessageMap() const override { return ClassMessageMap(); }
   void PreSubclassWindow() override;
   void DrawItem(const DRAWITEMSTRUCT& item) override;
+  // The tooltip and the background copy belong to the window; a later window starts afresh.
+  void OnWindowGone(HWND hwnd) override;
 
  private:
-  struct Image {
-    unique_bitmap bitmap;
-    int width = 0;
-    int height = 0;
-  };
-
   LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
   LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
   LRESULT OnEraseBackground(WPARAM wParam, LPARAM lParam);
   LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
   LRESULT OnEnable(WPARAM wParam, LPARAM lParam);
   LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+  LRESULT OnGetDialogCode(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSetStyle(WPARAM wParam, LPARAM lParam);
 
   bool CursorInside() const;
   TOOLINFOW Tool(const wchar_t* text) const;
-  void DrawImage(HDC dc, const Image& image) const;
   void DrawCaption(HDC dc, int width, COLORREF color) const;
   void DrawLine(HDC dc, const std::string& line, int width, int y) const;
 
   unique_window m_toolTip;
-  std::array<Image, 4> m_images;
+  std::array<std::shared_ptr<const SharedBitmap>, 4> m_images;  // by state; null: no face
   State m_state = kNormal;
   COLORREF m_textColor = RGB(0, 0, 0);
   bool m_tracking = false;
   bool m_enabled = true;
-  unique_font m_font;
+  std::shared_ptr<const unique_font> m_font;
   int m_textX = 21;
   int m_textY = 0;
   bool m_twoLines = true;
+  // The dialog's default button, the one Enter presses: the owner-drawn style has no room for it.
+  bool m_default = false;
   std::optional<ui::MemoryCanvas> m_background;  // taken at the first erase, never renewed
 };
 

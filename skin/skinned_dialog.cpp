@@ -74,20 +74,15 @@ LRESULT CQZGUIObj_Dialog1::OnStaticColor(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CQZGUIObj_Dialog1::OnHitTest(WPARAM wParam, LPARAM lParam) {
-  if (m_closeBoxHot) {
-    m_closeBoxHot = 0;
-    InvalidateRect(Handle(), &m_closeBox, TRUE);
-  }
+  const bool wasHot = m_closeBoxHot != 0;
   RECT strip = TitleStrip(WindowInClient());
   POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   ScreenToClient(Handle(), &point);
-  if (PtInRect(&m_closeBox, point)) {
-    if (m_closeBoxHot != 3) {
-      m_closeBoxHot = 3;
-      InvalidateRect(Handle(), &m_closeBox, TRUE);
-    }
-    return Default(WM_NCHITTEST, wParam, lParam);
-  }
+  const bool overCloseBox = PtInRect(&m_closeBox, point) != FALSE;
+  m_closeBoxHot = overCloseBox ? 3 : 0;
+  // Every movement over a hot box or onto the box repaints it once.
+  if (wasHot || overCloseBox) InvalidateRect(Handle(), &m_closeBox, TRUE);
+  if (overCloseBox) return Default(WM_NCHITTEST, wParam, lParam);
   if (PtInRect(&strip, point)) return HTCAPTION;
   return Default(WM_NCHITTEST, wParam, lParam);
 }

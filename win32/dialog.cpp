@@ -6,12 +6,25 @@
 
 #include "handles.h"
 #include "message_boxes.h"
+#include "thread_dialogs.h"
 #include "win_app.h"
 
 namespace qz::ui {
 namespace {
-// The dialog whose window the creation hook of this thread is waiting for.
-thread_local Dialog* t_creating = nullptr;
+// Announces the dialog whose window the creation hook of this thread is to bind, for the
+// length of one Create call.
+class CreationScope {
+ public:
+  CreationScope(Dialog& dialog, HINSTANCE instance)
+      : m_pending{&dialog, instance}, m_previous(detail::ExchangePendingCreation(&m_pending)) {}
+  ~CreationScope() { detail::ExchangePendingCreation(m_previous); }
+  CreationScope(const CreationScope&) = delete;
+  CreationScope& operator=(const CreationScope&) = delete;
+
+ private:
+  detail::PendingCreation m_pending;
+  detail::PendingCreation* m_previous;
+};
 
 void RegisterControlClasses() {
   static const bool registered = [] {
@@ -53,18 +66,32 @@ const MessageMap& Dialog::ClassMessageMap() {
   return map;
 }
 
+Dialog::~Dialog() {
+  if (HWND hwnd = Handle()) DestroyWindow(hwnd);
+}
+
 // MFC's way of seeing a dialog's first messages (WM_CREATE, the first WM_SIZE): take the
 // window over as soon as it exists, before the dialog manager creates the controls.
 LRESULT CALLBACK Dialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND && t_creating) {
+  if (code == HCBT_CREATEWND) {
     try {
-      std::exchange(t_creating, nullptr)->Subclass(reinterpret_cast<HWND>(wParam));
+      detail::PendingCreation* pending = detail::CurrentPendingCreation();
+      if (pending && detail::IsPendingWindow(*pending, *reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs))
+        std::exchange(pending->dialog, nullptr)->AttachCreatedWindow(reinterpret_cast<HWND>(wParam));
     } catch (...) {
-      // The dialog then runs without its object; its creation goes on.
+      // Create then finds its window unbound and fails.
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+void Dialog::AttachCreatedWindow(HWND hwnd) {
+  if (!Subclass(hwnd)) return;
+  m_moduleLock = AcquireModuleLock();
+  detail::AddOpenDialog(hwnd);
+}
+
+void Dialog::OnWindowGone(HWND hwnd) { detail::RemoveOpenDialog(hwnd); }
 
 bool Dialog::Create(UINT templateId, HWND parent) {
   HINSTANCE instance = ResourceInstance();
@@ -73,13 +100,20 @@ bool Dialog::Create(UINT templateId, HWND parent) {
   unique_hook hook(SetWindowsHookExA(WH_CBT, &Dialog::CreationHook, nullptr, GetCurrentThreadId()));
   if (!hook) return false;
   m_result = 0;
-  t_creating = this;
-  // A Unicode dialog: the template's texts become the windows' texts unchanged, without a detour
-  // through the ANSI code page.
-  HWND hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId),
-                                 parent ? parent : GetActiveWindow(), &Dialog::DialogProc, 0);
-  t_creating = nullptr;
-  return hwnd != nullptr;
+  HWND hwnd = nullptr;
+  {
+    CreationScope creating(*this, instance);
+    m_creating = true;
+    // A Unicode dialog: the template's texts become the windows' texts unchanged, without a
+    // detour through the ANSI code page.
+    hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId), parent ? parent : GetActiveWindow(),
+                              &Dialog::DialogProc, 0);
+    m_creating = false;
+  }
+  if (hwnd && hwnd == Handle()) return true;
+  // A dialog window without its object would show a dialog that does nothing.
+  if (hwnd) DestroyWindow(hwnd);
+  return false;
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM) {

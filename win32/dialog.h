@@ -41,9 +41,14 @@ class Dialog : public Window {
  public:
   // `parent` null: the window the thread has active at creation owns the dialog.
   Dialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
+  // A window that is still open when the object goes is destroyed with it.
+  ~Dialog() override;
 
   // Creates the window modelessly from the template of the module's resources (the
-  // application object's instance); OnInitDialog runs before these return.
+  // application object's instance); OnInitDialog runs before these return. While the window
+  // lives it holds one lock of the module, and Tab, Enter and Esc work in it whatever message
+  // loop the thread runs. False when no window of this dialog exists afterwards (also when
+  // OnInitDialog ended it): the object is then the caller's, OnFinalMessage is not called.
   bool Create() { return Create(m_templateId, m_parent); }
   bool Create(UINT templateId, HWND parent);
 
@@ -72,11 +77,13 @@ class Dialog : public Window {
   virtual void DoDataExchange(DataExchange& exchange) { (void)exchange; }
   virtual void OnOK();
   virtual void OnCancel();
+  void OnWindowGone(HWND hwnd) final;
 
  private:
   LRESULT OnDrawItem(WPARAM wParam, LPARAM lParam);
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
+  void AttachCreatedWindow(HWND hwnd);
 
   UINT m_templateId;
   HWND m_parent;

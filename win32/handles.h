@@ -32,6 +32,18 @@ using unique_item_id_list = unique_handle<PIDLIST_ABSOLUTE, FreeItemIdList>;
 
 namespace ui {
 
+// Holds a slim reader/writer lock exclusively for its scope.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&m_lock); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& m_lock;
+};
+
 // Restores a device context's selected objects, colours and modes when it goes out of scope.
 // Declare the objects that get selected before it, so that they outlive the restore.
 class DcState {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "unique_handle.h"
+
 namespace qz::ui {
 
 class MessageBoxes;
@@ -39,5 +41,13 @@ HINSTANCE ResourceInstance();
 void LockModule();
 void UnlockModule();
 long ModuleLockCount();
+
+// One lock of the module, given back when its owner goes (or hands it on by moving).
+inline void ReleaseModuleLock(bool) { UnlockModule(); }
+using unique_module_lock = unique_handle<bool, ReleaseModuleLock, false>;
+inline unique_module_lock AcquireModuleLock() {
+  LockModule();
+  return unique_module_lock(true);
+}
 
 }  // namespace qz::ui

@@ -1,14 +1,16 @@
 // A window object over a window handle, with a message map per class in place of MFC's CWnd:
-// the object takes over the window procedure (subclassing), looks each message up in its
-// class's map, then in the maps of its base classes, and passes what nobody handles on to the
-// procedure it replaced. The procedures are Unicode ones, so that a wide text set on a window
-// (display_text.h) reaches the system's procedure whole, on any ANSI code page.
+// the object subclasses the window, looks each message up in its class's map, then in the maps of
+// its base classes, and passes what nobody handles on down the chain. Leaving never cuts out a
+// subclass that another program put over this one. The procedures are Unicode ones, so that a
+// wide text set on a window reaches the system's procedure whole, on any ANSI code page.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "win_app.h"
 
 namespace qz::ui {
 
@@ -69,7 +71,8 @@ class Window {
   HWND Handle() const { return m_hwnd; }
 
   // Takes over an existing window, as a dialog binds its controls. False if the handle is
-  // null or another object holds it already.
+  // null or another object holds it already. The object lets go of it when the window is
+  // destroyed or the object goes, whichever comes first.
   bool Subclass(HWND hwnd);
 
   // The object that has taken over `hwnd`, or null.
@@ -82,11 +85,14 @@ class Window {
   virtual void PreSubclassWindow() {}
   // An owner-draw request that the parent dialog passed on to this control.
   virtual void DrawItem(const DRAWITEMSTRUCT& item) { (void)item; }
+  // The window is being destroyed (WM_NCDESTROY) and the object has let go of it: release what
+  // belonged to that window. Runs before OnFinalMessage.
+  virtual void OnWindowGone(HWND hwnd) { (void)hwnd; }
   // The window is gone (after WM_NCDESTROY) and the object holds it no longer: the last call
   // the object gets from its window, where an object that frees itself may `delete this`.
   virtual void OnFinalMessage(HWND hwnd) { (void)hwnd; }
 
-  // The handling of the procedure that the object replaced.
+  // The handling of the procedures below this object in the window's chain.
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
   friend class Dialog;
@@ -94,11 +100,17 @@ class Window {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
   const MessageEntry* FindEntry(UINT message, WPARAM wParam) const;
   void Detach();
 
   HWND m_hwnd = nullptr;
-  WNDPROC m_previousProc = nullptr;
+  // Taken by a dialog for its window; given back only after OnFinalMessage, so that the module
+  // cannot be unloaded while the object still runs.
+  unique_module_lock m_moduleLock;
+  // Set while Dialog::Create runs: a window destroyed before Create returns leaves the object
+  // to Create's caller, so OnFinalMessage is not called for it.
+  bool m_creating = false;
 };
 
 }  // namespace qz::ui
