@@ -35,12 +35,15 @@ class FolderDialog : public CQZGUIObj_Dialog1 {
 };
 
 // An entry that calls `void T::Handler()` for one command of one control unless the dialog's
-// run is working: then the command does nothing.
+// run is working or the control is disabled: then the command does nothing. (Wine delivers
+// the click of a disabled button that is sent BM_CLICK.)
 template <auto Handler>
 ui::MessageEntry WhenIdle(UINT id, UINT code = BN_CLICKED) {
   using T = typename ui::detail::MemberOf<decltype(Handler)>::type;
-  return {WM_COMMAND, id, code, [](ui::Window& window, WPARAM, LPARAM) -> LRESULT {
+  return {WM_COMMAND, id, code, [](ui::Window& window, WPARAM, LPARAM lParam) -> LRESULT {
             auto& dialog = static_cast<T&>(window);
+            const auto control = reinterpret_cast<HWND>(lParam);
+            if (control && !IsWindowEnabled(control)) return 0;
             if (!dialog.RunWorking()) (dialog.*Handler)();
             return 0;
           }};
