@@ -197,20 +197,10 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 namespace {
 constexpr int kFileNameBox = 0x47C;  // cmb13: the file name box of the system's file dialogs
 
-// The folder chooser shows its title as a text inside the window.
+// The folder chooser shows its title in a text of its own.
 HWND FindFolderChooser(const std::string& title) {
   return FindThreadWindow([&](HWND window) {
-    if (!IsWindowVisible(window)) return false;
-    std::pair<const std::string*, bool> titled{&title, false};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-          auto* found = reinterpret_cast<std::pair<const std::string*, bool>*>(param);
-          found->second = ui::WindowText(child) == *found->first;
-          return !found->second;
-        },
-        reinterpret_cast<LPARAM>(&titled));
-    return titled.second;
+    return IsWindowVisible(window) && FindWindowExA(window, nullptr, nullptr, title.c_str()) != nullptr;
   });
 }
 }  // namespace

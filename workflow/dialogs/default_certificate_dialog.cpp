@@ -4,7 +4,6 @@
 
 #include "button_looks.h"
 #include "cert_store.h"
-#include "certificate_rows.h"
 #include "dialog_messages.h"
 #include "encryption_dialog.h"
 #include "resource.h"
@@ -37,7 +36,7 @@ BOOL CDlgSet::OnInitDialog() {
   m_certificateTable.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   InsertCertificateColumns(m_certificateTable, kColumnWidth);
   LoadPersonalCertificates();
-  AppendCertificateRows(m_certificateTable, {m_subjectNames, m_issuerNames, m_serialTexts});
+  AppendCertificateRows(m_certificateTable, m_personal);
   return TRUE;
 }
 
@@ -46,12 +45,7 @@ void CDlgSet::OnDestroying() {
   m_encryptionDialog = nullptr;
 }
 
-void CDlgSet::LoadPersonalCertificates() {
-  CertificateRows rows = EncipheringCertificates(Store::My);
-  m_subjectNames = std::move(rows.subjectNames);
-  m_issuerNames = std::move(rows.issuerNames);
-  m_serialTexts = std::move(rows.serialTexts);
-}
+void CDlgSet::LoadPersonalCertificates() { m_personal = EncipheringCertificates(Store::My); }
 
 std::string CDlgSet::LastSelectedSerial() const {
   std::string serial;

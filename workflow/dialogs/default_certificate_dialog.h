@@ -4,8 +4,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "certificate_rows.h"
 #include "controls.h"
 #include "folder_dialog.h"
 #include "skin_button.h"
@@ -41,9 +41,7 @@ class CDlgSet : public FolderDialog {
   CSkinBtn m_okButton;
   CSkinBtn m_cancelButton;
   ui::ListView m_certificateTable;
-  std::vector<std::string> m_subjectNames;
-  std::vector<std::string> m_issuerNames;
-  std::vector<std::string> m_serialTexts;
+  CertificateRows m_personal;  // subject names, issuer names and serial texts, one per row
   std::string m_chosenSerial;
   CEdlgcomm* m_encryptionDialog;
 };

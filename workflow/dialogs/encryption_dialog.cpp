@@ -6,7 +6,6 @@
 
 #include "button_looks.h"
 #include "cert_store.h"
-#include "certificate_rows.h"
 #include "certificate_viewer.h"
 #include "common_dialogs.h"
 #include "default_certificate_dialog.h"
@@ -132,15 +131,10 @@ void CEdlgcomm::OnAdvanced() {
   const RECT window = WindowRectOf(Handle());
   MoveWindow(Handle(), window.left, window.top, window.right - window.left, m_fullHeight - kExpandedShortfall, TRUE);
   LoadAddressBook();
-  AppendCertificateRows(m_certificateList, {m_subjectNames, m_issuerNames, m_serialTexts});
+  AppendCertificateRows(m_certificateList, m_addressBook);
 }
 
-void CEdlgcomm::LoadAddressBook() {
-  CertificateRows rows = EncipheringCertificates(Store::AddressBook);
-  m_subjectNames = std::move(rows.subjectNames);
-  m_issuerNames = std::move(rows.issuerNames);
-  m_serialTexts = std::move(rows.serialTexts);
-}
+void CEdlgcomm::LoadAddressBook() { m_addressBook = EncipheringCertificates(Store::AddressBook); }
 
 void CEdlgcomm::OnChooseSource() {
   std::optional<std::string> folder = ui::ChooseFolder(Handle(), message::kChooseSourceTitle);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "certificate_rows.h"
 #include "controls.h"
 #include "encryption_run.h"
 #include "running_dialog.h"
@@ -64,9 +65,7 @@ class CEdlgcomm : public RunningDialog {
   std::string m_searchText;
   std::string m_sourceFolder;
   std::string m_destinationFolder;
-  std::vector<std::string> m_subjectNames;
-  std::vector<std::string> m_issuerNames;
-  std::vector<std::string> m_serialTexts;
+  CertificateRows m_addressBook;  // subject names, issuer names and serial texts, in store order
   // The default-certificate dialogs opened from this one that are still open.
   std::vector<CDlgSet*> m_defaultCertificateDialogs;
 };
