@@ -133,6 +133,27 @@ TEST_F(DialogRun, CancelOrTheCloseBoxStopsTheRunKeepsTheFinishedFilesAndSaysHowM
   }
 }
 
+TEST_F(DialogRun, CancellingADecryptionKeepsTheFilesDecryptedSoFar) {
+  MakeFolder(source, ManyNames(), kFileSize);
+  EncryptFolder(source, destination, std::string(kAlice1024) + "&");
+  const std::string plain = scratch.Path("plain");
+  dialogs::OpenDecryptionDialog(destination, plain);
+  HWND window = WaitForDialog("解密文件夹");
+  ASSERT_TRUE(window);
+  Click(window, IDOK);
+  Click(window, IDCANCEL);
+  ASSERT_TRUE(WaitGone(window, 300000));
+  ASSERT_EQ(Boxes().size(), 1u);
+  const Box shown = Boxes().back();
+  int done = -1;
+  ASSERT_EQ(std::sscanf(shown.text.c_str(), "解密已取消,已解密%d个文件!", &done), 1) << shown;
+  EXPECT_EQ(shown.caption, "信息提示");
+  EXPECT_LT(done, kFiles);
+  const std::vector<std::string> written = FilesIn(plain);
+  ASSERT_EQ(written.size(), std::size_t(done));
+  for (const std::string& name : written) EXPECT_EQ(ReadBytes(JoinPath(plain, name)), ReadBytes(JoinPath(source, name)));
+}
+
 // A dialog whose run the test writes itself.
 class ScriptedRunDialog : public dialogs::RunningDialog {
  public:

@@ -137,7 +137,7 @@ void CDiaDenrylg::OnViewCertificate() {
   // The same serial the run would decrypt with.
   std::optional<Certificate> cert = FindMyCertBySerial(SerialOfItem(m_chosenItem));
   if (!cert) {
-    ShowMessage(message::kCertificateGone, caption::kFailure, MessageIcon::Error);
+    ShowMessage(message::kCertificateGone, caption::kEngineFailure, MessageIcon::Error);
     return;
   }
   if (!ViewCertificate(*cert, "sne.cer"))

@@ -1,15 +1,10 @@
-// The dialogs' own messages and captions, byte for byte as the user sees them (code page 936 on
-// Windows). The runs' messages are in run_messages.h.
+// The dialogs' own messages, byte for byte as the user sees them (code page 936 on Windows). The
+// captions and the runs' messages are in run_messages.h.
 #pragma once
 
-namespace qz::dialogs {
+#include "run_messages.h"
 
-namespace caption {
-inline constexpr char kRefused[] = "出错提示";
-inline constexpr char kFailure[] = "出错信息";
-inline constexpr char kDecryptFailure[] = "错误提示";
-inline constexpr char kInformation[] = "信息提示";
-}  // namespace caption
+namespace qz::dialogs {
 
 namespace message {
 // Encryption dialog.

@@ -30,7 +30,7 @@ RECT WindowRectOf(HWND window) {
 }  // namespace
 
 CEdlgcomm::CEdlgcomm(std::string sourceFolder, std::string destinationFolder)
-    : RunningDialog({message::kEncryptBrokeOff, caption::kFailure, MessageIcon::Error}),
+    : RunningDialog({message::kEncryptBrokeOff, caption::kEngineFailure, MessageIcon::Error}),
       m_sourceFolder(std::move(sourceFolder)),
       m_destinationFolder(std::move(destinationFolder)) {}
 
@@ -176,12 +176,12 @@ void CEdlgcomm::OnViewDefaultCert() {
   }
   const std::string serial = SettingsFile::OfUser().ReadText(key::kCertSerial);
   if (serial.empty()) {
-    ShowMessage(message::kEmptyDefaultSerial, caption::kFailure, MessageIcon::Error);
+    ShowMessage(message::kEmptyDefaultSerial, caption::kEngineFailure, MessageIcon::Error);
     return;
   }
   std::optional<Certificate> cert = FindMyCertBySerial(serial);
   if (!cert) {
-    ShowMessage(message::kCertificateGone, caption::kFailure, MessageIcon::Error);
+    ShowMessage(message::kCertificateGone, caption::kEngineFailure, MessageIcon::Error);
     return;
   }
   if (!ViewCertificate(*cert, "see.cer"))
