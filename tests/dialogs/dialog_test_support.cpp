@@ -203,13 +203,32 @@ HWND FindFolderChooser(const std::string& title) {
     return IsWindowVisible(window) && FindWindowExA(window, nullptr, nullptr, title.c_str()) != nullptr;
   });
 }
+
+// The text of the tree's selected folder.
+std::string SelectedFolderName(HWND chooser) {
+  HWND tree = FindWindowExA(chooser, nullptr, WC_TREEVIEWA, nullptr);
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  char text[MAX_PATH] = "";
+  TVITEMA entry{};
+  entry.mask = TVIF_TEXT;
+  entry.hItem = item;
+  entry.pszText = text;
+  entry.cchTextMax = sizeof text;
+  if (!item || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry))) return {};
+  return text;
+}
 }  // namespace
 
+// Wine's chooser fills its tree after it shows: the folder is selected again on every tick until
+// the tree shows it, and only then confirmed.
 std::unique_ptr<ModalAnswerer> AnswerFolderChooser(const std::string& title, std::optional<std::string> folder) {
   return std::make_unique<ModalAnswerer>([title, folder] {
     HWND chooser = FindFolderChooser(title);
     if (!chooser) return false;
-    if (folder) SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
+    if (folder) {
+      SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
+      if (_stricmp(SelectedFolderName(chooser).c_str(), FileNameOf(*folder).c_str()) != 0) return false;
+    }
     Press(chooser, folder ? IDOK : IDCANCEL);
     return true;
   });

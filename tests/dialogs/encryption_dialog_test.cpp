@@ -58,7 +58,7 @@ std::vector<std::string> SortedTexts(std::vector<std::string> texts) {
 TEST_F(EncryptionDialog, OpensCollapsedAndExpandsOnceToItsFullHeightLessTwentyTwoWithTheEncipheringAddressBook) {
   // Made but not yet shown, so that the skin has not taken the system frame away.
   auto* dialog = new dialogs::CEdlgcomm("D:\\docs", "D:\\docs.qz");
-  ASSERT_TRUE(dialog->Create(IDD_ENCRYPT, nullptr));
+  ASSERT_TRUE(dialog->CreateOwnWindow(IDD_ENCRYPT, nullptr));
   HWND window = dialog->Handle();
   EXPECT_EQ(Text(window, IDC_SOURCE_FOLDER), "D:\\docs");
   EXPECT_EQ(Text(window, IDC_DEST_FOLDER), "D:\\docs.qz");

@@ -193,7 +193,7 @@ TEST_F(DialogRun, ARunThatBreaksOffAlwaysSaysWhyAndOnlyARefusalKeepsTheDialog) {
     SCOPED_TRACE(c.name);
     const std::size_t before = Boxes().size();
     auto* dialog = new ScriptedRunDialog;
-    ASSERT_TRUE(dialog->Create(IDD_DECRYPT, nullptr));
+    ASSERT_TRUE(dialog->CreateOwnWindow(IDD_DECRYPT, nullptr));
     HWND window = dialog->Handle();
     auto run = c.run;
     ASSERT_TRUE(dialog->StartRun([run](MessageSink& sink, RunControl&) { return run(sink); }));

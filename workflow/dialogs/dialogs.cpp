@@ -11,9 +11,9 @@ namespace qz::dialogs {
 namespace {
 // Made without a parent, shown, its boxes read back, painted and centred; from then on the
 // dialog ends and frees itself.
-void Open(std::unique_ptr<ui::Dialog> dialog, UINT templateId) {
-  if (!dialog->Create(templateId, nullptr)) throw std::runtime_error("the dialog's window could not be made");
-  ui::Dialog* opened = dialog.release();
+void Open(std::unique_ptr<FolderDialog> dialog, UINT templateId) {
+  if (!dialog->CreateOwnWindow(templateId, nullptr)) throw std::runtime_error("the dialog's window could not be made");
+  FolderDialog* opened = dialog.release();
   ShowWindow(opened->Handle(), SW_SHOW);
   opened->UpdateData(true);
   UpdateWindow(opened->Handle());

@@ -162,7 +162,7 @@ void CEdlgcomm::OnChooseDestination() {
 
 void CEdlgcomm::OnChangeDefaultCert() {
   auto dialog = std::make_unique<CDlgSet>(*this);
-  if (!dialog->Create(IDD_DEFAULT_CERT, Handle())) return;
+  if (!dialog->CreateOwnWindow(IDD_DEFAULT_CERT, Handle())) return;
   CDlgSet* opened = dialog.release();  // ends by itself from now on
   m_defaultCertificateDialogs.push_back(opened);
   ShowWindow(opened->Handle(), SW_SHOW);

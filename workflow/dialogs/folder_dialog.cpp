@@ -10,6 +10,11 @@ const ui::MessageMap& FolderDialog::ClassMessageMap() {
   return map;
 }
 
+bool FolderDialog::CreateOwnWindow(UINT templateId, HWND parent) {
+  m_freesItself = Create(templateId, parent);
+  return m_freesItself;
+}
+
 void FolderDialog::SetUpButtons(const std::vector<ButtonLook>& looks) {
   for (const ButtonLook& look : looks) {
     if (auto* button = dynamic_cast<CSkinBtn*>(Window::FromHandle(GetDlgItem(Handle(), look.id))))
@@ -29,6 +34,9 @@ LRESULT FolderDialog::OnDestroy(WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-void FolderDialog::OnFinalMessage(HWND) { delete this; }
+// A window that failed during its creation leaves the object to the one who tried.
+void FolderDialog::OnFinalMessage(HWND) {
+  if (m_freesItself) delete this;
+}
 
 }  // namespace qz::dialogs

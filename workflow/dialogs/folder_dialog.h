@@ -15,6 +15,10 @@ namespace qz::dialogs {
 
 class FolderDialog : public CQZGUIObj_Dialog1 {
  public:
+  // Creates the window from the template; from then on the dialog frees itself once its window
+  // is gone. False when no window was made: the object is then still the caller's.
+  bool CreateOwnWindow(UINT templateId, HWND parent);
+
   static const ui::MessageMap& ClassMessageMap();
 
  protected:
@@ -32,6 +36,8 @@ class FolderDialog : public CQZGUIObj_Dialog1 {
 
  private:
   LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+
+  bool m_freesItself = false;
 };
 
 // An entry that calls `void T::Handler()` for one command of one control unless the dialog's

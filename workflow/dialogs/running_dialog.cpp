@@ -1,5 +1,7 @@
 #include "running_dialog.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -24,11 +26,14 @@ struct ShowRequest {
   MessageIcon icon;
 };
 
+// Of the bytes when the run counts them, else of the files finished.
 int ProgressPercent(const RunProgress& progress) {
-  if (progress.bytesTotal > 0)
-    return static_cast<int>(progress.bytesDone * 100 / progress.bytesTotal);
-  if (progress.fileCount == 0) return 0;
-  return static_cast<int>((progress.fileNumber - 1) * 100 / progress.fileCount);
+  std::uint64_t done = progress.bytesDone, total = progress.bytesTotal;
+  if (total == 0) {
+    done = progress.fileNumber > 0 ? progress.fileNumber - 1 : 0;
+    total = progress.fileCount;
+  }
+  return total == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(done, total) * 100 / total);
 }
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
