@@ -46,6 +46,15 @@ int TextWidth(HDC dc, const std::string& text) {
   GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
   return size.cx;
 }
+
+// The title as the system holds it, wide, so that its width is right on any ANSI code page.
+int TitleWidth(HDC dc, HWND window) {
+  std::wstring title(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  title.resize(static_cast<std::size_t>(GetWindowTextW(window, title.data(), static_cast<int>(title.size()))));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &size);
+  return size.cx;
+}
 }  // namespace
 
 // What the dialog and its run's thread share. The dialog's handle is cleared when the dialog
@@ -247,7 +256,7 @@ void RunningDialog::PaintProgress(HDC dc, const RunProgress& progress) const {
   const std::string counts = std::to_string(progress.fileNumber) + "/" + std::to_string(progress.fileCount) + " ";
   const std::string percentText = std::to_string(percent) + "%";
 
-  RECT text{strip.left + 6 + TextWidth(dc, ui::WindowText(Handle())) + 16, strip.top, strip.right - kCloseBoxRoom,
+  RECT text{strip.left + 6 + TitleWidth(dc, Handle()) + 16, strip.top, strip.right - kCloseBoxRoom,
             strip.bottom};
   constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
   DrawTextA(dc, percentText.c_str(), -1, &text, kLine | DT_RIGHT);
