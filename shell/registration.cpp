@@ -8,9 +8,10 @@
 #include "server_resources.h"
 
 namespace qz::shell {
-namespace {
 
 // The platform's registry-script registrar (atl.dll), which the MinGW headers do not declare.
+// Outside the unnamed namespace: with no implementation in sight there the compiler would
+// take every call for one to a pure virtual function.
 constexpr CLSID kClsidRegistrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
 constexpr IID kIidRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
 
@@ -26,6 +27,8 @@ struct IRegistrar : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR file, UINT id, LPCOLESTR type) = 0;
   virtual HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR file, UINT id, LPCOLESTR type) = 0;
 };
+
+namespace {
 
 // COM for the calls below; the caller's apartment when it has one already.
 class ComScope {
