@@ -295,4 +295,21 @@ TEST(Reload, LibraryWorksAgainAfterAnUnloadInTheSameProcess) {
   OleUninitialize();
 }
 
+// A thread that used the library's thread-local storage and ends after the library is gone:
+// the storage's clean-up at thread exit must not call into the unloaded code.
+TEST(Reload, ThreadThatUsedTheLibraryEndsAfterItsUnload) {
+  std::thread([] {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    {
+      Library library;
+      ASSERT_TRUE(library.Loaded());
+      OpenAndEndDialog(library);
+    }
+    EXPECT_EQ(nullptr, GetModuleHandleA("ZaDizuvOzar.dll"));
+    OleUninitialize();
+  }).join();
+  Library again;
+  ASSERT_TRUE(again.Loaded());
+}
+
 }  // namespace
