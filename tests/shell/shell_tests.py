@@ -266,7 +266,7 @@ def check_help_texts(checks, session):
         (1, 64, gbk(DECRYPT), DECRYPT),
         (0, 8, gbk("Orvel文"), "Orvel文件"),   # cut at cchMax including the terminator
         (1, 6, gbk("Orvel"), "Orvel"),
-        (0, 1, "-", "-"),
+        (0, 1, "-", ""),
     ]
     for offset, chars, narrow, wide in cases:
         code, log = session.standin("help", str(offset), str(chars))
