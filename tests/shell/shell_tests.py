@@ -460,6 +460,8 @@ def test_end_to_end(args):
 
         code, log = run_scripted(session, "D:\\sample", "0", ENCRYPT_SCRIPT, "encrypt")
         checks.equal("encrypt: script done", 0, code)
+        if code != 0:
+            return checks.result()
         checks.equal("encrypt: default certificate shown", "Alice", fields(log).get(1005, "")[:5])
         encrypted = os.path.join(session.drive_d, "sample.qz")
         checks.true("encrypted folder written", os.path.isdir(encrypted) and len(os.listdir(encrypted)) == 3)
@@ -506,6 +508,9 @@ def main():
     parser.add_argument("--shots", help="where the screenshots go (default: under the test's folder)")
     parser.add_argument("test", choices=sorted(TESTS))
     args = parser.parse_args()
+    for name in ("emulator", "work", "dll", "standin", "server_test", "setup", "native_qzfolder", "certs", "shots"):
+        if getattr(args, name):
+            setattr(args, name, os.path.abspath(getattr(args, name)))
     return TESTS[args.test](args)
 
 
