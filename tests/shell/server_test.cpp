@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "identifiers.h"
+#include "com_ptr.h"
 #include "resource.h"
 
 namespace {
@@ -26,25 +27,6 @@ std::string LibraryPath() {
   const char* path = std::getenv("QZ_SHELL_DLL");
   return path ? path : "ZaDizuvOzar.dll";
 }
-
-template <typename T>
-struct ComPtr {
-  T* p = nullptr;
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() { Reset(); }
-  void Reset() {
-    if (p) p->Release();
-    p = nullptr;
-  }
-  T* operator->() const { return p; }
-  void** put() { return reinterpret_cast<void**>(out()); }
-  T** out() {
-    Reset();
-    return &p;
-  }
-};
 
 void Pump(DWORD ms) {
   DWORD start = GetTickCount();

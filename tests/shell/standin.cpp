@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "com_ptr.h"
 #include "resource.h"
 
 namespace {
@@ -73,19 +74,6 @@ std::string HrText(HRESULT hr) {
   std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
   return text;
 }
-
-template <typename T>
-struct ComPtr {
-  T* p = nullptr;
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** put() { return reinterpret_cast<void**>(&p); }
-};
 
 struct Pidl {
   PIDLIST_ABSOLUTE p = nullptr;
