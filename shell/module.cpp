@@ -1,13 +1,12 @@
 #include "module.h"
 
 #include "class_factory.h"
-#include "server_resources.h"
 #include "simple_folde.h"
 #include "win_app.h"
 
 namespace qz::shell {
 namespace {
-const ClassEntry kSimpleFoldeEntry{&kClsidSimpleFolde, IDR_CLASS_SCRIPT, &CSimpleFolde::CreateInstance};
+const ClassEntry kSimpleFoldeEntry{&kClsidSimpleFolde, &CSimpleFolde::CreateInstance};
 }  // namespace
 
 CZaDizuvOzarModule::CZaDizuvOzarModule() : m_classes{{&kSimpleFoldeEntry, nullptr}} {

@@ -7,10 +7,10 @@
 
 namespace qz::shell {
 
-// One class the library serves: its identifier, its registry script and how an object is made.
+// One class the library serves: its identifier and how an object is made. (Its registry script
+// is run by the registration.)
 struct ClassEntry {
   const CLSID* clsid;
-  UINT scriptId;
   // Creates an object (aggregated by `outer` when given) and hands out `riid` from it.
   HRESULT (*createInstance)(IUnknown* outer, REFIID riid, void** ppv);
 };
