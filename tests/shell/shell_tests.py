@@ -348,7 +348,21 @@ def test_menu(args):
 
 # -- installer -------------------------------------------------------------------------------
 
+PENDING_KEY = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager"
 UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZaDizuvOzar"
+
+
+def pending_file_operations(session):
+    """The paths of PendingFileRenameOperations (a multi-string, exported as UTF-16 hex bytes)."""
+    out = os.path.join(session.root, "pending.reg")
+    if session.wine("reg", "export", PENDING_KEY, windows_path(out), "/y") != 0:
+        return []
+    text = open(out, encoding="utf-16").read().replace("\\\n", "")
+    found = re.search(r'"PendingFileRenameOperations"=hex\(7\):([0-9a-f, ]*)', text)
+    if not found:
+        return []
+    data = bytes(int(byte, 16) for byte in found.group(1).replace(" ", "").split(",") if byte)
+    return data.decode("utf-16-le").split("\0")
 
 
 def test_installer(args):
@@ -377,6 +391,22 @@ def test_installer(args):
         for key in our_keys() + type_library_keys():
             checks.true(f"{key} removed", not session.key_exists(key))
         checks.true("uninstall entry removed", session.wine("reg", "query", UNINSTALL_KEY) != 0)
+
+        # Again, with the library loaded by the file manager meanwhile: unregistered at once, the
+        # file removed at the next restart.
+        checks.equal("second silent install", 0, session.wine(windows_path(args.setup), "/S"))
+        holder, log = session.standin("popup", session.folder("docs"), background=True)
+        wait_for("the library loaded by the stand-in", lambda: "popup shown" in read_log(log), timeout=60)
+        checks.equal("silent uninstall while loaded", 0,
+                     session.wine("C:\\Program Files\\ZaDizuvOzar\\uninstall.exe", "/S"))
+        wait_for("the uninstaller", lambda: session.wine("reg", "query", UNINSTALL_KEY) != 0, timeout=120)
+        for key in our_keys() + type_library_keys():
+            checks.true(f"{key} removed while loaded", not session.key_exists(key))
+        if os.path.exists(os.path.join(install_dir, "ZaDizuvOzar.dll")):
+            checks.true("removal of the loaded library at the next restart",
+                        "\\??\\" + dll in pending_file_operations(session))
+        session.xdotool("key", "Escape")
+        holder.wait(timeout=60)
     return checks.result()
 
 
