@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config libssl-dev libgcrypt20-dev libldap-dev googletest libcli11-dev libsimpleini-dev
   openssl slapd ldap-utils
-  mingw-w64 mingw-w64-tools libwine-dev wine wine64
+  mingw-w64 mingw-w64-tools libwine-dev wine wine64 nsis
   xvfb xdotool imagemagick x11-utils locales fonts-wqy-microhei xcompmgr libfreetype-dev python3
   gpgsm gpg-agent time
   clang-14 libclang-rt-14-dev
