@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -21,6 +22,16 @@ constexpr std::size_t kCipherBlock = 8;
 
 // 32 letters of 52 carry 182 bits, more than the 128 of the MD5 digest they are hashed into.
 constexpr std::size_t kRandomTextLength = 32;
+
+// The store lookups keep what they parsed in a cache of their own, and the first acquisition of
+// the provider creates its key container: the workers of a folder run take turns at them.
+std::mutex g_lookupTurn;
+
+template <typename Lookup>
+auto InTurn(Lookup lookup) {
+  std::lock_guard<std::mutex> lock(g_lookupTurn);
+  return lookup();
+}
 
 bool WriteAll(FILE* f, const void* data, std::size_t len) {
   return len == 0 || std::fwrite(data, 1, len, f) == len;
@@ -50,23 +61,33 @@ std::string CFileCipher::MakeRandomText() {
 }
 
 int CFileCipher::EncryptOneFile(std::string sourcePath, std::string targetPath, std::string recipientList) {
+  PendingFile target(targetPath);
+  const int result = EncryptOneFile(sourcePath, target, recipientList, ChunkHook());
+  return result == kSuccess ? CommitEncrypted(target) : result;
+}
+
+int CFileCipher::CommitEncrypted(PendingFile& target) {
+  return target.Commit() ? kSuccess : Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+}
+
+int CFileCipher::EncryptOneFile(std::string sourcePath, PendingFile& target, std::string recipientList,
+                                const ChunkHook& onChunk) {
   try {
-    return Encrypt(sourcePath, targetPath, recipientList);
+    return Encrypt(sourcePath, target, recipientList, onChunk);
   } catch (...) {
     // Running out of memory, the only exception here, is a failure of the encryption.
     return Fail(kEncryptChunkFailed, text::kEncryptChunk);
   }
 }
 
-int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targetPath,
-                         const std::string& recipientList) {
+int CFileCipher::Encrypt(const std::string& sourcePath, PendingFile& target, const std::string& recipientList,
+                         const ChunkHook& onChunk) {
   const std::string randomText = MakeRandomText();
   unique_file source = OpenFile(sourcePath, "rb");
   if (!source) return Fail(kOpenSourceFailed, text::kOpenSource);
-  PendingFile target(targetPath);
   if (!target.Open()) return Fail(kCreateTargetFailed, text::kCreateTarget);
 
-  auto provider = AcquireEncryptionProvider();
+  auto provider = InTurn([] { return AcquireEncryptionProvider(); });
   if (!provider || randomText.empty()) return Fail(kAcquireProviderFailed, text::kAcquireProvider);
   if (!provider->CreateDigest()) return Fail(kCreateHashFailed, text::kCreateHash);
   if (!provider->HashText(randomText)) return Fail(kHashDataFailed, text::kHashData);
@@ -81,7 +102,7 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
   if (std::ferror(out)) return Fail(kHeaderWriteFailed, text::kHeaderWrite);
 
   for (const std::string& serial : SplitRecipientList(recipientList)) {
-    auto cert = FindCertBySerial(serial, false);
+    auto cert = InTurn([&] { return FindCertBySerial(serial, false); });
     if (!cert) return Fail(kRecipientNotFound, text::kRecipientNotFound);
     // A key that cannot be imported fails the call: a file must hold one block per serial.
     auto recipientKey = provider->ImportPublicKey(*cert);
@@ -98,20 +119,34 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
   }
 
   std::vector<std::uint8_t> chunk(kChunkSize + kCipherBlock);
+  std::uint64_t bytesRead = 0;
   for (bool final = false; !final;) {
     std::size_t n = std::fread(chunk.data(), 1, kChunkSize, source.get());
     if (std::ferror(source.get())) return Fail(kReadSourceFailed, text::kReadSource);
+    bytesRead += n;
     // A short read is the end of the stream; a source whose length is a multiple of the chunk
     // ends with an empty final chunk, which becomes the padding block.
     final = n < kChunkSize;
     if (!sessionKey->EncryptChunk(chunk.data(), n, final)) return Fail(kEncryptChunkFailed, text::kEncryptChunk);
     if (!WriteAll(out, chunk.data(), n)) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+    if (onChunk && !onChunk(bytesRead)) return kStopped;
   }
-  if (!target.Commit()) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+  if (!target.Finish()) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
   return kSuccess;
 }
 
 int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath, std::string serialText) {
+  PendingFile plain(plainPath);
+  const int result = DecryptOneFile(encryptedPath, plain, serialText, ChunkHook());
+  return result == kSuccess ? CommitDecrypted(plain) : result;
+}
+
+int CFileCipher::CommitDecrypted(PendingFile& plain) {
+  return plain.Commit() ? kSuccess : Fail(kWritePlainFailed, text::kWritePlain);
+}
+
+int CFileCipher::DecryptOneFile(std::string encryptedPath, PendingFile& plain, std::string serialText,
+                                const ChunkHook& onChunk) {
   unique_file encrypted = OpenFile(encryptedPath, "rb");
   if (!encrypted) return Fail(kOpenEncryptedFailed, text::kOpenEncrypted);
   FILE* in = encrypted.get();
@@ -132,9 +167,9 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
   }
 
   try {
-    auto cert = FindCertBySerial(serialText, true);
+    auto cert = InTurn([&] { return FindCertBySerial(serialText, true); });
     if (!cert) return Fail(kCertificateMissing, text::kCertificateMissing);
-    auto privateKey = AcquireCertificatePrivateKey(*cert);
+    auto privateKey = InTurn([&] { return AcquireCertificatePrivateKey(*cert); });
     if (!privateKey) return Fail(kAcquirePrivateKeyFailed, text::kAcquirePrivateKey);
     auto userKey = privateKey->GetUserKey();
     if (!userKey) return Fail(kGetUserKeyFailed, text::kGetUserKey);
@@ -142,7 +177,6 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
     if (!sessionKey) return Fail(kUnwrapKeyFailed, text::kUnwrapKey);
 
     // Created only once the session key is known, so a wrong certificate leaves no file.
-    PendingFile plain(plainPath);
     if (!plain.Open()) return Fail(kCreatePlainFailed, text::kCreatePlain);
 
     std::uint64_t position = 0;
@@ -158,8 +192,9 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
       if (!sessionKey->DecryptChunk(chunk.data(), n, remaining == 0))
         return Fail(kDecryptChunkFailed, text::kDecryptChunk);
       if (!WriteAll(plain.get(), chunk.data(), n)) return Fail(kWritePlainFailed, text::kWritePlain);
+      if (onChunk && !onChunk(fileSize - remaining)) return kStopped;
     }
-    if (!plain.Commit()) return Fail(kWritePlainFailed, text::kWritePlain);
+    if (!plain.Finish()) return Fail(kWritePlainFailed, text::kWritePlain);
     return kSuccess;
   } catch (...) {
     return Fail(kDecryptException, text::kDecryptException);

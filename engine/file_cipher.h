@@ -3,11 +3,21 @@
 // certificates. Results are 0 or a failure code; the failure text stays until the next failure.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "failure.h"
 
 namespace qz {
+
+class PendingFile;
+
+// Told after every chunk how many bytes of the input file have been read so far; returning
+// false stops the call, which then leaves no output and returns kStopped.
+using ChunkHook = std::function<bool(std::uint64_t inputBytesRead)>;
+// Not a failure: the failure text stays as it was.
+inline constexpr int kStopped = -1;
 
 class CFileCipher {
  public:
@@ -18,6 +28,16 @@ class CFileCipher {
   // serialText names the certificate in "MY" whose private key opens the file (any case).
   int DecryptOneFile(std::string encryptedPath, std::string plainPath, std::string serialText);
 
+  // For runs that put their outputs in place in an order of their own: the output is left
+  // written and closed under its temporary name in the unopened `target`; the commit renames it
+  // into place, and dropping the PendingFile without one removes it.
+  int EncryptOneFile(std::string sourcePath, PendingFile& target, std::string recipientList,
+                     const ChunkHook& onChunk);
+  int DecryptOneFile(std::string encryptedPath, PendingFile& plain, std::string serialText,
+                     const ChunkHook& onChunk);
+  int CommitEncrypted(PendingFile& target);
+  int CommitDecrypted(PendingFile& plain);
+
   const char* ErrorText() const { return m_failureText; }
 
   // The random text whose MD5 digest the session key is derived from: letters drawn from the
@@ -25,7 +45,8 @@ class CFileCipher {
   std::string MakeRandomText();
 
  private:
-  int Encrypt(const std::string& sourcePath, const std::string& targetPath, const std::string& recipientList);
+  int Encrypt(const std::string& sourcePath, PendingFile& target, const std::string& recipientList,
+              const ChunkHook& onChunk);
   int Fail(int code, const char* text);
 
   char m_failureText[256];

@@ -20,7 +20,8 @@ bool Tell(FILE* f, std::uint64_t& pos);
 bool SkipBytes(FILE* f, std::uint32_t count);
 
 // A file being written under a temporary name beside its target. Commit() closes it and
-// renames it over the target; without a commit the temporary file is removed.
+// renames it over the target; without a commit the temporary file is removed. Finish() closes
+// it early, so that a finished file can wait for its commit without holding a handle.
 class PendingFile {
  public:
   explicit PendingFile(std::string target);
@@ -30,12 +31,14 @@ class PendingFile {
 
   bool Open();  // false when the target path does not fit or the file cannot be created
   FILE* get() const { return file_.get(); }
+  bool Finish();  // false when flushing or closing fails
   bool Commit();  // false when flushing, closing or renaming fails
 
  private:
   std::string target_;
   std::string temp_;
   unique_file file_;
+  bool closedWhole_ = false;
 };
 
 }  // namespace qz
