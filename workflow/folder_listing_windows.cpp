@@ -12,12 +12,14 @@ inline void CloseFind(HANDLE find) { FindClose(find); }
 using unique_find = unique_handle<HANDLE, CloseFind>;
 
 inline void CloseFileHandle(HANDLE handle) { CloseHandle(handle); }
-using unique_file_handle = unique_handle<HANDLE, CloseFileHandle, INVALID_HANDLE_VALUE>;
+// CreateFileA's INVALID_HANDLE_VALUE is stored as the null handle, as for the listing.
+using unique_file_handle = unique_handle<HANDLE, CloseFileHandle>;
 
 // A folder opened for its identity only: no right to read or change it is asked for.
 bool IdentityOf(const std::string& folder, BY_HANDLE_FILE_INFORMATION& info) {
-  unique_file_handle handle(CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  HANDLE opened = CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  unique_file_handle handle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
   return handle && GetFileInformationByHandle(handle.get(), &info);
 }
 
