@@ -1,5 +1,7 @@
 #include "file_cipher.h"
 
+#include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -33,13 +35,35 @@ auto InTurn(Lookup lookup) {
   return lookup();
 }
 
+std::unique_ptr<EncryptionProvider> AcquireProvider() {
+  // Once the container exists, acquisitions at the same time are harmless.
+  static std::atomic<bool> containerMade{false};
+  if (containerMade) return AcquireEncryptionProvider();
+  auto provider = InTurn([] { return AcquireEncryptionProvider(); });
+  if (provider) containerMade = true;
+  return provider;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 bool WriteAll(FILE* f, const void* data, std::size_t len) {
   return len == 0 || std::fwrite(data, 1, len, f) == len;
 }
 
 }  // namespace
 
-CFileCipher::CFileCipher() { m_failureText[0] = '\0'; }
+CFileCipher::CFileCipher(Lookups lookups) : m_lookups(lookups) { m_failureText[0] = '\0'; }
+
+const Certificate* CFileCipher::FindCertificate(const std::string& serialText, bool myStoreOnly) {
+  const auto key = std::make_pair(UpperCase(serialText), myStoreOnly);
+  auto found = m_found.find(key);
+  if (found == m_found.end())
+    found = m_found.emplace(key, InTurn([&] { return FindCertBySerial(serialText, myStoreOnly); })).first;
+  return found->second ? &*found->second : nullptr;
+}
 
 int CFileCipher::Fail(int code, const char* text) {
   std::snprintf(m_failureText, sizeof m_failureText, "%s", text);
@@ -72,6 +96,7 @@ int CFileCipher::CommitEncrypted(PendingFile& target) {
 
 int CFileCipher::EncryptOneFile(std::string sourcePath, PendingFile& target, std::string recipientList,
                                 const ChunkHook& onChunk) {
+  if (m_lookups == Lookups::PerCall) m_found.clear();
   try {
     return Encrypt(sourcePath, target, recipientList, onChunk);
   } catch (...) {
@@ -87,7 +112,7 @@ int CFileCipher::Encrypt(const std::string& sourcePath, PendingFile& target, con
   if (!source) return Fail(kOpenSourceFailed, text::kOpenSource);
   if (!target.Open()) return Fail(kCreateTargetFailed, text::kCreateTarget);
 
-  auto provider = InTurn([] { return AcquireEncryptionProvider(); });
+  auto provider = AcquireProvider();
   if (!provider || randomText.empty()) return Fail(kAcquireProviderFailed, text::kAcquireProvider);
   if (!provider->CreateDigest()) return Fail(kCreateHashFailed, text::kCreateHash);
   if (!provider->HashText(randomText)) return Fail(kHashDataFailed, text::kHashData);
@@ -102,7 +127,7 @@ int CFileCipher::Encrypt(const std::string& sourcePath, PendingFile& target, con
   if (std::ferror(out)) return Fail(kHeaderWriteFailed, text::kHeaderWrite);
 
   for (const std::string& serial : SplitRecipientList(recipientList)) {
-    auto cert = InTurn([&] { return FindCertBySerial(serial, false); });
+    const Certificate* cert = FindCertificate(serial, false);
     if (!cert) return Fail(kRecipientNotFound, text::kRecipientNotFound);
     // A key that cannot be imported fails the call: a file must hold one block per serial.
     auto recipientKey = provider->ImportPublicKey(*cert);
@@ -147,6 +172,7 @@ int CFileCipher::CommitDecrypted(PendingFile& plain) {
 
 int CFileCipher::DecryptOneFile(std::string encryptedPath, PendingFile& plain, std::string serialText,
                                 const ChunkHook& onChunk) {
+  if (m_lookups == Lookups::PerCall) m_found.clear();
   unique_file encrypted = OpenFile(encryptedPath, "rb");
   if (!encrypted) return Fail(kOpenEncryptedFailed, text::kOpenEncrypted);
   FILE* in = encrypted.get();
@@ -167,7 +193,7 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, PendingFile& plain, s
   }
 
   try {
-    auto cert = InTurn([&] { return FindCertBySerial(serialText, true); });
+    const Certificate* cert = FindCertificate(serialText, true);
     if (!cert) return Fail(kCertificateMissing, text::kCertificateMissing);
     auto privateKey = InTurn([&] { return AcquireCertificatePrivateKey(*cert); });
     if (!privateKey) return Fail(kAcquirePrivateKeyFailed, text::kAcquirePrivateKey);

@@ -5,8 +5,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
+#include "certificate.h"
 #include "failure.h"
 
 namespace qz {
@@ -21,7 +25,10 @@ inline constexpr int kStopped = -1;
 
 class CFileCipher {
  public:
-  CFileCipher();
+  // How long a certificate found in the stores is kept: for one call, since the stores may
+  // change between calls, or for the cipher's life, which a folder run makes as long as the run.
+  enum class Lookups { PerCall, PerCipher };
+  explicit CFileCipher(Lookups lookups = Lookups::PerCall);
 
   // recipientList: each serial text followed by "&", written to the file unchanged.
   int EncryptOneFile(std::string sourcePath, std::string targetPath, std::string recipientList);
@@ -48,8 +55,12 @@ class CFileCipher {
   int Encrypt(const std::string& sourcePath, PendingFile& target, const std::string& recipientList,
               const ChunkHook& onChunk);
   int Fail(int code, const char* text);
+  // Null when the stores hold no certificate of the serial text ("MY" alone with myStoreOnly).
+  const Certificate* FindCertificate(const std::string& serialText, bool myStoreOnly);
 
   char m_failureText[256];
+  const Lookups m_lookups;
+  std::map<std::pair<std::string, bool>, std::optional<Certificate>> m_found;  // by upper-case serial
 };
 
 }  // namespace qz

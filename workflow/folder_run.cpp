@@ -95,7 +95,9 @@ void FilesRun::WorkSafely() noexcept {
 }
 
 void FilesRun::Work() {
-  CFileCipher cipher;  // each worker its own: it holds the text of its last failure
+  // Each worker its own: it holds the text of its last failure, and the certificates it found,
+  // so that a run looks each up once per worker rather than once per file.
+  CFileCipher cipher(CFileCipher::Lookups::PerCipher);
   for (std::size_t index = 0; Take(index);) {
     auto output = std::make_unique<PendingFile>(task_.outputPath(files_[index].name));
     const int result = task_.write(cipher, paths_[index], *output,
