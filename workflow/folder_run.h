@@ -37,11 +37,12 @@ class RunControl {
  public:
   // Workers for the files of one run; 0 takes one per core.
   unsigned jobs = 0;
-  // Called from the run's threads, one call at a time: before each file and every few MiB
-  // inside a large one.
+  // Called from the run's threads, one call at a time and while the run's bookkeeping waits
+  // for it, so it should be quick: before each file and every few MiB inside a large one.
   std::function<void(const RunProgress&)> progress;
 
-  // From any thread. The file being written is abandoned, the files finished stay.
+  // From any thread. At their next chunk the files being written are abandoned (an older file
+  // of the name stays as it was); the files committed stay.
   void RequestCancel() { m_cancelRequested.store(true); }
   bool CancelRequested() const { return m_cancelRequested.load(); }
 
