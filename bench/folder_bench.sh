@@ -38,21 +38,7 @@ qz default 0A1B >/dev/null
 mkdir "$work/docs"
 for ((i = 0; i < files; i++)); do head -c "$size" /dev/urandom >"$work/docs/file$i.bin"; done
 
-declare -A wall=() cpu=()
-# measure KEY COMMAND...: keeps the best wall time and the best user + system time of KEY.
-measure() {
-  local key=$1; shift
-  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >"$work/out" 2>&1 || {
-    echo "failed: $*" >&2; cat "$work/out" >&2; exit 1
-  }
-  read -r w u s <"$work/time"
-  keep wall "$key" "$w"
-  keep cpu "$key" "$(awk -v u="$u" -v s="$s" 'BEGIN {print u + s}')"
-}
-keep() {  # ARRAY KEY SECONDS: the smaller wins
-  local -n best=$1
-  if [ -z "${best[$2]:-}" ] || awk -v a="$3" -v b="${best[$2]}" 'BEGIN {exit !(a < b)}'; then best[$2]=$3; fi
-}
+source "$repo/bench/best_times.sh"
 
 for ((run = 1; run <= runs; run++)); do
   rm -rf "$work/docs.qz" "$work/plain" "$work/copy"

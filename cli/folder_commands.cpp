@@ -53,25 +53,34 @@ std::string WithoutTrailingSeparators(std::string folder) {
   return folder;
 }
 
-void EncryptFolder(const std::string& source, const std::string& destination, const std::vector<std::string>& serials) {
+void EncryptFolder(const std::string& source, const std::string& destination, const std::vector<std::string>& serials,
+                   unsigned jobs) {
   const SettingsFile settings = SettingsFile::OfUser();
   EncryptionInputs inputs{source, destination.empty() ? EncryptedFolderOf(source) : destination,
                           DefaultCertificateName(settings), {}};
   for (const std::string& serial : serials) inputs.otherCertificates.push_back({true, serial});
   ConsoleSink sink;
   RunControl control;
+  control.jobs = jobs;
   ShowProgressLines(control);
   Finish(OnEncrypt(inputs, settings, sink, control));
 }
 
-void DecryptFolder(const std::string& source, const std::string& destination, const std::string& serial) {
+void DecryptFolder(const std::string& source, const std::string& destination, const std::string& serial,
+                   unsigned jobs) {
   ConsoleSink sink;
+  // As the context menu refuses it: before anything, the default destination included, is made.
+  if (!IsInEncryptedForm(source)) {
+    sink.Show(message::kNotAnEncryptedFolder, caption::kRefused, MessageIcon::Information);
+    return Finish(RunEnd::Refused);
+  }
   SortedCertificateItems items;
   DecryptionInputs inputs{source, destination.empty() ? PlainNameOf(source) : destination, {}, {}};
   inputs.fileList = LoadDecryptionCertificates(source, items, sink);
   if (!serial.empty()) items.SelectSerial(serial);
   inputs.selectedItem = items.Selected();
   RunControl control;
+  control.jobs = jobs;
   ShowProgressLines(control);
   Finish(OnDecrypt(inputs, sink, control));
 }
@@ -90,6 +99,10 @@ void SetDefaultCertificate(const std::string& serial) {
 void AddFolderCommands(CLI::App& app) {
   static std::string source, destination, serial;
   static std::vector<std::string> serials;
+  static unsigned jobs = 0;
+  const auto addJobs = [](CLI::App* command) {
+    command->add_option("--jobs", jobs, "files worked on at once (default 0: one per core; 1: one after another)");
+  };
 
   auto* enc = app.add_subcommand("encrypt", "encrypt the files directly in a folder for the default certificate "
                                             "and the --to certificates");
@@ -97,14 +110,16 @@ void AddFolderCommands(CLI::App& app) {
   enc->add_option("--dest", destination, "folder of the encrypted files (default: SRC.qz)");
   enc->add_option("--to", serials, "serial text of a further recipient; repeat it, the order is kept")
       ->allow_extra_args(false);
-  enc->callback([] { EncryptFolder(WithoutTrailingSeparators(source), destination, serials); });
+  addJobs(enc);
+  enc->callback([] { EncryptFolder(WithoutTrailingSeparators(source), destination, serials, jobs); });
 
   auto* dec = app.add_subcommand("decrypt", "decrypt an encrypted folder with a certificate among its first file's "
                                             "recipients");
   dec->add_option("SRC", source, "encrypted folder")->required();
   dec->add_option("--dest", destination, "folder of the plain files (default: SRC cut before its last z)");
   dec->add_option("--cert", serial, "serial text of the certificate to use (default: the first offered by name)");
-  dec->callback([] { DecryptFolder(WithoutTrailingSeparators(source), destination, serial); });
+  addJobs(dec);
+  dec->callback([] { DecryptFolder(WithoutTrailingSeparators(source), destination, serial, jobs); });
 
   auto* def = app.add_subcommand("default", "make a certificate of MY the default certificate for encryption");
   def->add_option("SERIAL", serial, "serial text")->required();

@@ -1,7 +1,10 @@
 #include "file_cipher.h"
 
+#include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -45,13 +48,45 @@ Failure FailureOf(CryptoStep step) {
   return {kAcquireProviderFailed, text::kAcquireProvider};
 }
 
+// The store lookups keep what they parsed in a cache of their own, and the first acquisition of
+// the provider creates its key container: the workers of a folder run take turns at them.
+std::mutex g_lookupTurn;
+
+template <typename Lookup>
+auto InTurn(Lookup lookup) {
+  std::lock_guard<std::mutex> lock(g_lookupTurn);
+  return lookup();
+}
+
+SessionKeyResult DeriveSessionKeyInTurn(const std::string& text) {
+  // Once the container exists, acquisitions at the same time are harmless.
+  static std::atomic<bool> containerMade{false};
+  if (containerMade) return DeriveSessionKey(text);
+  SessionKeyResult derived = InTurn([&] { return DeriveSessionKey(text); });
+  if (derived.key) containerMade = true;
+  return derived;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 bool WriteAll(FILE* f, const void* data, std::size_t len) {
   return len == 0 || std::fwrite(data, 1, len, f) == len;
 }
 
 }  // namespace
 
-CFileCipher::CFileCipher() { m_failureText[0] = '\0'; }
+CFileCipher::CFileCipher(Lookups lookups) : m_lookups(lookups) { m_failureText[0] = '\0'; }
+
+const Certificate* CFileCipher::FindCertificate(const std::string& serialText, bool myStoreOnly) {
+  const auto key = std::make_pair(UpperCase(serialText), myStoreOnly);
+  auto found = m_found.find(key);
+  if (found == m_found.end())
+    found = m_found.emplace(key, InTurn([&] { return FindCertBySerial(serialText, myStoreOnly); })).first;
+  return found->second ? &*found->second : nullptr;
+}
 
 int CFileCipher::Fail(int code, const char* text) {
   std::snprintf(m_failureText, sizeof m_failureText, "%s", text);
@@ -73,24 +108,35 @@ std::string CFileCipher::MakeRandomText() {
 }
 
 int CFileCipher::EncryptOneFile(std::string sourcePath, std::string targetPath, std::string recipientList) {
+  PendingFile target(targetPath);
+  const int result = EncryptOneFile(sourcePath, target, recipientList, ChunkHook());
+  return result == kSuccess ? CommitEncrypted(target) : result;
+}
+
+int CFileCipher::CommitEncrypted(PendingFile& target) {
+  return target.Commit() ? kSuccess : Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+}
+
+int CFileCipher::EncryptOneFile(std::string sourcePath, PendingFile& target, std::string recipientList,
+                                const ChunkHook& onChunk) {
+  if (m_lookups == Lookups::PerCall) m_found.clear();
   try {
-    return Encrypt(sourcePath, targetPath, recipientList);
+    return Encrypt(sourcePath, target, recipientList, onChunk);
   } catch (...) {
     // Running out of memory, the only exception here, is a failure of the encryption.
     return Fail(kEncryptChunkFailed, text::kEncryptChunk);
   }
 }
 
-int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targetPath,
-                         const std::string& recipientList) {
+int CFileCipher::Encrypt(const std::string& sourcePath, PendingFile& target, const std::string& recipientList,
+                         const ChunkHook& onChunk) {
   const std::string randomText = MakeRandomText();
   unique_file source = OpenFile(sourcePath, "rb");
   if (!source) return Fail(kOpenSourceFailed, text::kOpenSource);
-  PendingFile target(targetPath);
   if (!target.Open()) return Fail(kCreateTargetFailed, text::kCreateTarget);
 
   if (randomText.empty()) return Fail(kAcquireProviderFailed, text::kAcquireProvider);
-  SessionKeyResult derived = DeriveSessionKey(randomText);
+  SessionKeyResult derived = DeriveSessionKeyInTurn(randomText);
   if (!derived.key) {
     const Failure failure = FailureOf(derived.failed);
     return Fail(failure.code, failure.text);
@@ -105,7 +151,7 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
   if (std::ferror(out)) return Fail(kHeaderWriteFailed, text::kHeaderWrite);
 
   for (const std::string& serial : SplitRecipientList(recipientList)) {
-    auto cert = FindCertBySerial(serial, false);
+    const Certificate* cert = FindCertificate(serial, false);
     if (!cert) return Fail(kRecipientNotFound, text::kRecipientNotFound);
     // A key that cannot be wrapped fails the call: a file must hold one block per serial.
     std::vector<std::uint8_t> keyBlock;
@@ -120,20 +166,35 @@ int CFileCipher::Encrypt(const std::string& sourcePath, const std::string& targe
   }
 
   std::vector<std::uint8_t> chunk(kChunkSize + kCipherBlock);
+  std::uint64_t bytesRead = 0;
   for (bool final = false; !final;) {
     std::size_t n = std::fread(chunk.data(), 1, kChunkSize, source.get());
     if (std::ferror(source.get())) return Fail(kReadSourceFailed, text::kReadSource);
+    bytesRead += n;
     // A short read is the end of the stream; a source whose length is a multiple of the chunk
     // ends with an empty final chunk, which becomes the padding block.
     final = n < kChunkSize;
     if (!sessionKey.EncryptChunk(chunk.data(), n, final)) return Fail(kEncryptChunkFailed, text::kEncryptChunk);
     if (!WriteAll(out, chunk.data(), n)) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+    if (onChunk && !onChunk(bytesRead)) return kStopped;
   }
-  if (!target.Commit()) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
+  if (!target.Finish()) return Fail(kCiphertextWriteFailed, text::kCiphertextWrite);
   return kSuccess;
 }
 
 int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath, std::string serialText) {
+  PendingFile plain(plainPath);
+  const int result = DecryptOneFile(encryptedPath, plain, serialText, ChunkHook());
+  return result == kSuccess ? CommitDecrypted(plain) : result;
+}
+
+int CFileCipher::CommitDecrypted(PendingFile& plain) {
+  return plain.Commit() ? kSuccess : Fail(kWritePlainFailed, text::kWritePlain);
+}
+
+int CFileCipher::DecryptOneFile(std::string encryptedPath, PendingFile& plain, std::string serialText,
+                                const ChunkHook& onChunk) {
+  if (m_lookups == Lookups::PerCall) m_found.clear();
   unique_file encrypted = OpenFile(encryptedPath, "rb");
   if (!encrypted) return Fail(kOpenEncryptedFailed, text::kOpenEncrypted);
   FILE* in = encrypted.get();
@@ -153,7 +214,7 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
   }
 
   try {
-    auto cert = FindCertBySerial(serialText, true);
+    const Certificate* cert = FindCertificate(serialText, true);
     if (!cert) return Fail(kCertificateMissing, text::kCertificateMissing);
     SessionKeyResult unwrapped = UnwrapSessionKey(*cert, keyBlock);
     if (!unwrapped.key) {
@@ -163,7 +224,6 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
     SessionKey& sessionKey = *unwrapped.key;
 
     // Created only once the session key is known, so a wrong certificate leaves no file.
-    PendingFile plain(plainPath);
     if (!plain.Open()) return Fail(kCreatePlainFailed, text::kCreatePlain);
 
     std::uint64_t position = 0;
@@ -179,8 +239,9 @@ int CFileCipher::DecryptOneFile(std::string encryptedPath, std::string plainPath
       if (!sessionKey.DecryptChunk(chunk.data(), n, remaining == 0))
         return Fail(kDecryptChunkFailed, text::kDecryptChunk);
       if (!WriteAll(plain.get(), chunk.data(), n)) return Fail(kWritePlainFailed, text::kWritePlain);
+      if (onChunk && !onChunk(fileSize - remaining)) return kStopped;
     }
-    if (!plain.Commit()) return Fail(kWritePlainFailed, text::kWritePlain);
+    if (!plain.Finish()) return Fail(kWritePlainFailed, text::kWritePlain);
     return kSuccess;
   } catch (...) {
     return Fail(kDecryptException, text::kDecryptException);

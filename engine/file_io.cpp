@@ -75,16 +75,20 @@ bool PendingFile::Open() {
   return true;
 }
 
-bool PendingFile::Commit() {
-  FILE* f = file_.release();
-  bool ok = std::ferror(f) == 0;
-  ok = (std::fclose(f) == 0) && ok;
-  if (temp_.empty()) return ok;  // written in place
-  if (ok && RenameOver(temp_, target_)) {
-    temp_.clear();
-    return true;
+bool PendingFile::Finish() {
+  if (FILE* f = file_.release()) {
+    closedWhole_ = std::ferror(f) == 0;
+    closedWhole_ = (std::fclose(f) == 0) && closedWhole_;
   }
-  return false;
+  return closedWhole_;
+}
+
+bool PendingFile::Commit() {
+  if (!Finish()) return false;
+  if (temp_.empty()) return true;  // written in place
+  if (!RenameOver(temp_, target_)) return false;
+  temp_.clear();
+  return true;
 }
 
 }  // namespace qz

@@ -30,10 +30,11 @@ bool SkipBytes(FILE* f, std::uint32_t count);
 bool SeekTo(FILE* f, std::uint64_t pos);
 
 // A file being written under a temporary name beside its target. Commit() closes it and
-// renames it over the target; without a commit the temporary file is removed. The temporary
-// file is created exclusively (a file planted under its name is never written through), and
-// its path fits the path buffer whenever the target's does. On Linux a symbolic link at the
-// target is written through: the file it names is replaced, the link stays.
+// renames it over the target; without a commit the temporary file is removed. Finish() closes
+// it early, so that a finished file can wait for its commit without holding a handle. The
+// temporary file is created exclusively (a file planted under its name is never written
+// through), and its path fits the path buffer whenever the target's does. On Linux a symbolic
+// link at the target is written through: the file it names is replaced, the link stays.
 class PendingFile {
  public:
   explicit PendingFile(std::string target);
@@ -43,12 +44,14 @@ class PendingFile {
 
   bool Open();  // false when the target path does not fit or the file cannot be created
   FILE* get() const { return file_.get(); }
+  bool Finish();  // false when flushing or closing fails
   bool Commit();  // false when flushing, closing or renaming fails
 
  private:
   std::string target_;
   std::string temp_;
   unique_file file_;
+  bool closedWhole_ = false;
 };
 
 }  // namespace qz

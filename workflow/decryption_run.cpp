@@ -25,13 +25,19 @@ bool ReadListOfFile(const std::string& path, std::string& list) {
 
 RunEnd DecryptFiles(const DecryptionInputs& inputs, const std::string& serialText, MessageSink& sink,
                     RunControl& control) {
-  CFileCipher cipher;
-  const FilesResult result =
-      ForEachFile(inputs.fileList, control, [&](const std::string& path, const std::string& name) {
-        return cipher.DecryptOneFile(path, JoinPath(inputs.destinationFolder, PlainNameOf(name)), serialText) == 0;
-      });
-  return EndRun(sink, result, {cipher.ErrorText(), caption::kDecryptFailure, MessageIcon::Information},
-                {message::kDecrypted, caption::kInformation, MessageIcon::Information}, message::kDecryptCancelled);
+  const FileTask task{
+      [&](const std::string& name) { return JoinPath(inputs.destinationFolder, PlainNameOf(name)); },
+      [&](CFileCipher& cipher, const std::string& path, PendingFile& output, const ChunkHook& onChunk) {
+        return cipher.DecryptOneFile(path, output, serialText, onChunk);
+      },
+      [](CFileCipher& cipher, PendingFile& output) { return cipher.CommitDecrypted(output); }};
+  // The file list is the encrypted folder's.
+  const unsigned workers =
+      WorkersFor(control, inputs.fileList.size(), MaybeSameFolder(inputs.encryptedFolder, inputs.destinationFolder));
+  return EndRun(sink, RunFiles(inputs.fileList, workers, control, task),
+                {caption::kDecryptFailure, MessageIcon::Information,
+                 {message::kDecrypted, caption::kInformation, MessageIcon::Information},
+                 message::kDecryptCancelled});
 }
 
 }  // namespace

@@ -19,13 +19,19 @@ const char* RefusalOf(const EncryptionInputs& inputs, const std::string& recipie
 
 RunEnd EncryptFiles(const EncryptionInputs& inputs, const std::string& recipientList, MessageSink& sink,
                     RunControl& control) {
-  CFileCipher cipher;
-  const FilesResult result = ForEachFile(
-      WalkSourceFolder(inputs.sourceFolder), control, [&](const std::string& path, const std::string& name) {
-        return cipher.EncryptOneFile(path, EncryptedFilePath(inputs.destinationFolder, name), recipientList) == 0;
-      });
-  return EndRun(sink, result, {cipher.ErrorText(), caption::kEngineFailure, MessageIcon::Error},
-                {message::kEncrypted, caption::kInformation, MessageIcon::Exclamation}, message::kEncryptCancelled);
+  const std::vector<std::string> files = WalkSourceFolder(inputs.sourceFolder);
+  const FileTask task{
+      [&](const std::string& name) { return EncryptedFilePath(inputs.destinationFolder, name); },
+      [&](CFileCipher& cipher, const std::string& path, PendingFile& output, const ChunkHook& onChunk) {
+        return cipher.EncryptOneFile(path, output, recipientList, onChunk);
+      },
+      [](CFileCipher& cipher, PendingFile& output) { return cipher.CommitEncrypted(output); }};
+  const unsigned workers =
+      WorkersFor(control, files.size(), MaybeSameFolder(inputs.sourceFolder, inputs.destinationFolder));
+  return EndRun(sink, RunFiles(files, workers, control, task),
+                {caption::kEngineFailure, MessageIcon::Error,
+                 {message::kEncrypted, caption::kInformation, MessageIcon::Exclamation},
+                 message::kEncryptCancelled});
 }
 
 }  // namespace

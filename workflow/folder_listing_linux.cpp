@@ -12,11 +12,11 @@ namespace {
 inline void CloseDir(DIR* dir) { closedir(dir); }
 using unique_dir = unique_handle<DIR*, CloseDir>;
 
-// A link to a folder counts as a folder, as a junction does on Windows; an entry that cannot
-// be examined (a dangling link) does not.
-bool IsFolder(DIR* dir, const char* name) {
+// Through links, as a link to a folder is skipped like a junction on Windows; an entry that
+// cannot be examined (a dangling link) is no file.
+bool IsRegularFile(DIR* dir, const char* name) {
   struct stat st;
-  return fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+  return fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -26,8 +26,19 @@ std::vector<std::string> ListFiles(const std::string& folder) {
   unique_dir dir(opendir(folder.c_str()));
   if (!dir) return files;
   while (const dirent* entry = readdir(dir.get()))
-    if (!IsFolder(dir.get(), entry->d_name)) files.push_back(JoinPath(folder, entry->d_name));
+    if (IsRegularFile(dir.get(), entry->d_name)) files.push_back(JoinPath(folder, entry->d_name));
   return files;
+}
+
+std::uint64_t SizeOfFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0;
+}
+
+bool MaybeSameFolder(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return true;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool PathExists(const std::string& path) {

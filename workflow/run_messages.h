@@ -20,6 +20,8 @@ inline constexpr char kEncrypted[] = "加密成功!";
 // A run stopped on request; %s is the number of files done.
 inline constexpr char kEncryptCancelled[] = "加密已取消,已加密%s个文件!";
 
+// A folder without ".qz" in its path is refused before anything is made.
+inline constexpr char kNotAnEncryptedFolder[] = "对不起,不支持此文件夹解密!";
 inline constexpr char kNoEncryptedFiles[] = "不能解密,此文件夹没有可用于解密的文件!";
 inline constexpr char kScanException[] = "获取用于解密的数字证书是产生异常!";
 inline constexpr char kNoEncryptedFolder[] = "不能解密文件夹,您没有选择待解密的文件夹!";

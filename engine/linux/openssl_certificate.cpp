@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <cstring>
 #include <system_error>
 
@@ -67,6 +68,10 @@ struct CachedFolder {
   ino_t inode = 0;
   std::vector<CachedFile> files;
 };
+
+// The workers of a folder run read the stores at the same time: the cache is used only under
+// this lock.
+std::mutex g_cacheLock;
 
 std::vector<CachedFile>& CachedStore(Store store) {
   static CachedFolder cache[2];
@@ -238,6 +243,7 @@ std::uint8_t KeyUsageByte(const Certificate& cert) {
 }
 
 std::vector<Certificate> ReadStore(Store store) {
+  std::lock_guard<std::mutex> lock(g_cacheLock);
   std::vector<Certificate> certs;
   for (const CachedFile& cached : CachedStore(store)) {
     if (!cached.x509) continue;
@@ -248,6 +254,7 @@ std::vector<Certificate> ReadStore(Store store) {
 }
 
 unique_evp_pkey PrivateKeyOf(const Certificate& cert) {
+  std::lock_guard<std::mutex> lock(g_cacheLock);
   for (CachedFile& cached : CachedStore(Store::My)) {
     if (cached.path != cert.native().file) continue;
     if (!cached.keyRead) {

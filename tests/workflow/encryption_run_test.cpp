@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "encryption_run.h"
 #include "failure.h"
 #include "file_cipher.h"
@@ -91,6 +96,21 @@ TEST_F(EncryptionRunTest, WalkIsFlatAndSkipsSubfolders) {
       << cipher.ErrorText();
   EXPECT_EQ(test::ContentOf(dir_.Path("a.back")), "a.txt");
 }
+
+#ifndef _WIN32
+TEST_F(EncryptionRunTest, WalkTakesRegularFilesOnly) {
+  // A pipe would block the run on its first read; a device is no file of the folder.
+  test::MakeFolderWithFiles(src_, {"a.txt"});
+  ASSERT_EQ(mkfifo(JoinPath(src_, "pipe").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/null", JoinPath(src_, "device").c_str()), 0);
+  ASSERT_EQ(symlink(JoinPath(src_, "gone").c_str(), JoinPath(src_, "dangling").c_str()), 0);
+  ASSERT_EQ(symlink(JoinPath(src_, "a.txt").c_str(), JoinPath(src_, "link.txt").c_str()), 0);
+
+  EXPECT_EQ(test::Sorted(WalkSourceFolder(src_)), test::Sorted({JoinPath(src_, "a.txt"), JoinPath(src_, "link.txt")}));
+  EXPECT_EQ(Run(Inputs()), RunEnd::Succeeded);
+  EXPECT_EQ(FileNamesIn(out_), (std::vector<std::string>{"a.txt.qz", "link.txt.qz"}));
+}
+#endif
 
 TEST_F(EncryptionRunTest, NothingToEncryptStillSucceeds) {
   const struct {

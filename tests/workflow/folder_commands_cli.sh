@@ -6,7 +6,8 @@
 # the settings file. On Windows that file is the prefix's own: it is removed before and after.
 set -uo pipefail
 certs=$1 side=$2; shift 2
-work=$(mktemp -d)
+# No dot in the random part: ".qz" in the folder's own path would change what decrypt accepts.
+work=$(mktemp -d "${TMPDIR:-/tmp}/folder-cli-XXXXXX")
 if [ "$side" = linux ]; then
   tool=$1
   qz() { "$tool" --home "$work/home" "$@"; }
@@ -71,6 +72,19 @@ same_files "$work/docs/b.txt" "$work/plain/b.txt"
 rm "$work/docs/a.txt"
 run 0 decrypt "$(win "$work/docs.qz")"
 same_files "$work/plain/a.txt" "$work/docs/a.txt"
+
+# One worker or several: the same files.
+run 0 encrypt "$(win "$work/docs")" --dest "$(win "$work/one.qz")" --jobs 1
+run 0 encrypt "$(win "$work/docs")" --dest "$(win "$work/three.qz")" --jobs 3
+run 0 decrypt "$(win "$work/three.qz")" --dest "$(win "$work/three")" --jobs 3
+[ "$(ls "$work/one.qz")" = "$(ls "$work/three.qz")" ] || fail "$last: one.qz and three.qz differ"
+same_files "$work/docs/b.txt" "$work/three/b.txt"
+
+# Refused as the context menu refuses it, before the destination (cut before the last z) is made.
+mkdir -p "$work/pizza/docs"
+run 1 decrypt "$(win "$work/pizza/docs")"
+printed err "出错提示: 对不起,不支持此文件夹解密!"
+[ ! -e "$work/p" ] || fail "$last: made $work/p"
 
 run 1 decrypt "$(win "$work/docs.qz")" --dest "$(win "$work/none")" --cert 3C2B1A
 printed err "信息提示: 没有证书可用来解密!"
