@@ -2,7 +2,8 @@
 // manager around it) keeps answering while files are encrypted or decrypted. The run's message
 // boxes are still shown by the dialog's thread, owned by the dialog; its progress is painted in
 // the title strip; 取消 or the close box ask it to stop; its end closes the dialog unless it
-// refused its inputs.
+// refused its inputs. Other work that must not block the dialog (a directory search) goes the
+// same way.
 #pragma once
 
 #include <windows.h>
