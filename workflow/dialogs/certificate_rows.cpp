@@ -25,7 +25,7 @@ void InsertCertificateColumns(ui::ListView& table, int width) {
 
 void AppendCertificateRows(ui::ListView& table, const CertificateRows& rows) {
   for (std::size_t i = 0; i < rows.subjectNames.size(); ++i) {
-    const int row = table.InsertItem(static_cast<int>(i), rows.subjectNames[i]);
+    const int row = table.InsertItem(table.ItemCount(), rows.subjectNames[i]);
     table.SetItemText(row, 1, rows.issuerNames[i]);
     table.SetItemText(row, 2, rows.serialTexts[i]);
   }

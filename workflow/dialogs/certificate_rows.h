@@ -25,7 +25,8 @@ CertificateRows EncipheringCertificates(Store store);
 
 // Column headers of the tables: issued to (centred), issued by, serial number.
 void InsertCertificateColumns(ui::ListView& table, int width);
-// Row i: subject name i, then issuer name i and serial text i in columns 1 and 2.
+// After the rows there are, row i: subject name i, then issuer name i and serial text i in
+// columns 1 and 2.
 void AppendCertificateRows(ui::ListView& table, const CertificateRows& rows);
 
 }  // namespace qz::dialogs

@@ -10,6 +10,7 @@
 #include "common_dialogs.h"
 #include "default_certificate_dialog.h"
 #include "dialog_messages.h"
+#include "message_boxes.h"
 #include "naming.h"
 #include "resource.h"
 #include "settings.h"
@@ -39,6 +40,7 @@ const ui::MessageMap& CEdlgcomm::ClassMessageMap() {
                                   {
                                       WhenIdle<&CEdlgcomm::OnEncrypt>(IDOK),
                                       WhenIdle<&CEdlgcomm::OnAdvanced>(IDC_ADVANCED),
+                                      WhenIdle<&CEdlgcomm::OnSearchDirectory>(IDC_SEARCH),
                                       Ignored(IDC_SOURCE_FOLDER, EN_CHANGE),
                                       WhenIdle<&CEdlgcomm::OnChooseSource>(IDC_CHOOSE_SOURCE),
                                       Ignored(IDC_SEARCH_TEXT, EN_CHANGE),
@@ -93,6 +95,7 @@ BOOL CEdlgcomm::OnInitDialog() {
 
 void CEdlgcomm::OnDestroying() {
   RunningDialog::OnDestroying();
+  m_busyWindow.reset();
   // Those still open must not reach back into a dialog that is gone.
   for (CDlgSet* dialog : std::exchange(m_defaultCertificateDialogs, {})) dialog->ForgetEncryptionDialog();
 }
@@ -117,6 +120,12 @@ EncryptionInputs CEdlgcomm::Inputs() const {
   return inputs;
 }
 
+std::vector<std::string> CEdlgcomm::ListedSerials() const {
+  std::vector<std::string> serials;
+  for (int row = 0; row < m_certificateList.ItemCount(); ++row) serials.push_back(m_certificateList.ItemText(row, 2));
+  return serials;
+}
+
 void CEdlgcomm::OnEncrypt() {
   StartRun([inputs = Inputs(), settings = SettingsFile::OfUser()](MessageSink& sink, RunControl& control) {
     return qz::OnEncrypt(inputs, settings, sink, control);
@@ -132,6 +141,36 @@ void CEdlgcomm::OnAdvanced() {
   MoveWindow(Handle(), window.left, window.top, window.right - window.left, m_fullHeight - kExpandedShortfall, TRUE);
   LoadAddressBook();
   AppendCertificateRows(m_certificateList, m_addressBook);
+}
+
+void CEdlgcomm::OnSearchDirectory() {
+  UpdateData(true);
+  if (std::optional<RunMessage> refusal = RefuseSearchText(m_searchText)) {
+    ShowMessage(refusal->text, refusal->caption, refusal->icon);
+    return;
+  }
+  m_busyWindow = std::make_unique<CshowDlg>();
+  if (m_busyWindow->Create(IDD_BUSY, Handle())) m_busyWindow->ShowOver(Handle());
+  // Told as a failure of the lookup should the work end without its own account.
+  auto lookup = std::make_shared<DirectoryLookup>();
+  lookup->message = RunMessage{qz::message::kLookupException, caption::kInformation, MessageIcon::Information};
+  auto work = [lookup, text = m_searchText, settings = SettingsFile::OfUser(), listed = ListedSerials()]() mutable {
+    *lookup = LookUpDirectoryCertificates(text, settings, std::move(listed));
+  };
+  if (!StartWork(std::move(work), [this, lookup] { EndSearch(*lookup); })) EndSearch(*lookup);
+}
+
+void CEdlgcomm::EndSearch(const DirectoryLookup& lookup) {
+  m_busyWindow.reset();
+  CertificateRows found;
+  for (const DirectoryRow& row : lookup.rows) {
+    found.subjectNames.push_back(row.subject);
+    found.issuerNames.push_back(row.issuer);
+    found.serialTexts.push_back(row.serial);
+  }
+  AppendCertificateRows(m_certificateList, found);
+  ui::OwnedMessageSink sink(Handle());
+  ShowLookupMessage(lookup, sink);
 }
 
 void CEdlgcomm::LoadAddressBook() { m_addressBook = EncipheringCertificates(Store::AddressBook); }

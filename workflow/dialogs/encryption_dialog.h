@@ -5,11 +5,14 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "busy_window.h"
 #include "certificate_rows.h"
 #include "controls.h"
+#include "directory_lookup.h"
 #include "encryption_run.h"
 #include "running_dialog.h"
 #include "skin_button.h"
@@ -39,7 +42,10 @@ class CEdlgcomm : public RunningDialog {
  private:
   void OnEncrypt();
   void OnAdvanced();
-  // The directory lookup's handler (button 1016, 查询) comes with the lookup itself.
+  // 查询: looks the address of box 1014 up in the directory on the run's thread, under the
+  // busy window; the certificates found are appended as unticked rows.
+  void OnSearchDirectory();
+  void EndSearch(const DirectoryLookup& lookup);
   void OnChooseSource();
   void OnChooseDestination();
   void OnChangeDefaultCert();
@@ -47,6 +53,7 @@ class CEdlgcomm : public RunningDialog {
 
   void LoadAddressBook();
   EncryptionInputs Inputs() const;
+  std::vector<std::string> ListedSerials() const;
 
   CSkinBtn m_chooseSourceButton;
   CSkinBtn m_chooseDestinationButton;
@@ -66,6 +73,7 @@ class CEdlgcomm : public RunningDialog {
   std::string m_sourceFolder;
   std::string m_destinationFolder;
   CertificateRows m_addressBook;  // subject names, issuer names and serial texts, in store order
+  std::unique_ptr<CshowDlg> m_busyWindow;  // while the directory is searched
   // The default-certificate dialogs opened from this one that are still open.
   std::vector<CDlgSet*> m_defaultCertificateDialogs;
 };

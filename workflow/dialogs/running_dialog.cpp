@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "handles.h"
 #include "win_app.h"
@@ -167,11 +168,29 @@ const ui::MessageMap& RunningDialog::ClassMessageMap() {
 }
 
 bool RunningDialog::StartRun(RunBody body) {
+  if (StartThread(std::move(body))) return true;
+  ShowMessage(m_unexplained.text, m_unexplained.caption, m_unexplained.icon);
+  return false;
+}
+
+bool RunningDialog::StartWork(std::function<void()> work, std::function<void()> whenDone) {
+  auto body = [work = std::move(work)](MessageSink&, RunControl&) {
+    try {
+      work();
+    } catch (...) {
+      // The work keeps its own account of how it went; whenDone is called all the same.
+    }
+    return RunEnd::Succeeded;
+  };
+  if (!StartThread(std::move(body))) return false;
+  m_whenWorkDone = std::move(whenDone);
+  return true;
+}
+
+bool RunningDialog::StartThread(RunBody body) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&RunThread), &module)) {
-    ShowMessage(m_unexplained.text, m_unexplained.caption, m_unexplained.icon);
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&RunThread), &module))
     return false;
-  }
   auto link = std::make_shared<RunLink>(Handle());
   link->control.progress = [raw = link.get()](const RunProgress& progress) { raw->PostProgress(progress); };
   auto start = std::make_unique<RunThreadStart>(RunThreadStart{link, std::move(body), m_unexplained, module});
@@ -180,7 +199,6 @@ bool RunningDialog::StartRun(RunBody body) {
   if (!thread) {
     ui::UnlockModule();
     FreeLibrary(module);
-    ShowMessage(m_unexplained.text, m_unexplained.caption, m_unexplained.icon);
     return false;
   }
   start.release();  // the thread's now
@@ -190,7 +208,7 @@ bool RunningDialog::StartRun(RunBody body) {
 }
 
 void RunningDialog::OnCancel() {
-  if (m_run) {
+  if (m_run && !m_whenWorkDone) {
     m_run->control.RequestCancel();
     return;
   }
@@ -203,6 +221,7 @@ void RunningDialog::OnDestroying() {
     m_run->Forget();
     m_run.reset();
   }
+  m_whenWorkDone = nullptr;
   m_thread.reset();
 }
 
@@ -223,6 +242,10 @@ LRESULT RunningDialog::OnRunProgress(WPARAM, LPARAM) {
 LRESULT RunningDialog::OnRunEnded(WPARAM wParam, LPARAM) {
   m_run.reset();
   m_thread.reset();
+  if (auto whenDone = std::exchange(m_whenWorkDone, nullptr)) {
+    whenDone();
+    return 0;
+  }
   m_progress.reset();
   RECT strip = TitleStrip();
   InvalidateRect(Handle(), &strip, TRUE);

@@ -2,7 +2,8 @@
 // manager around it) keeps answering while files are encrypted or decrypted. The run's message
 // boxes are still shown by the dialog's thread, owned by the dialog; its progress is painted in
 // the title strip; 取消 or the close box ask it to stop; its end closes the dialog unless it
-// refused its inputs.
+// refused its inputs. Other work that must not block the dialog (a directory search) goes the
+// same way.
 #pragma once
 
 #include <windows.h>
@@ -39,8 +40,13 @@ class RunningDialog : public FolderDialog {
 
   // False (with a message) when no thread could be started.
   bool StartRun(RunBody body);
+  // Work that cannot be stopped, done on the run's thread like a run: meanwhile the dialog takes
+  // no run and no other work, and 取消 or the close box end the dialog at once, leaving the work
+  // to finish unseen. `whenDone` is called on the dialog's thread once the work is done, unless
+  // the dialog has ended before. False (without a message) when no thread could be started.
+  bool StartWork(std::function<void()> work, std::function<void()> whenDone);
 
-  // While a run works: asks it to stop. Otherwise the dialog ends.
+  // While a run works: asks it to stop; while other work is done, or nothing: the dialog ends.
   void OnCancel() override;
   void OnDestroying() override;
 
@@ -50,12 +56,16 @@ class RunningDialog : public FolderDialog {
   LRESULT OnRunEnded(WPARAM wParam, LPARAM lParam);
   LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
 
+  // False when no thread could be started.
+  bool StartThread(RunBody body);
+
   RECT TitleStrip() const;
   // "3/10 a.txt" and the percentage in the strip, and a bar along its lower edge.
   void PaintProgress(HDC dc, const RunProgress& progress) const;
 
   RunMessage m_unexplained;
-  std::shared_ptr<RunLink> m_run;  // while a run works
+  std::shared_ptr<RunLink> m_run;  // while a run or other work is done
+  std::function<void()> m_whenWorkDone;  // while other work is done
   unique_thread m_thread;
   std::optional<RunProgress> m_progress;
 };
