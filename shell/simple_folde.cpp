@@ -5,6 +5,8 @@
 
 #include "com_entry.h"
 #include "dialogs.h"
+#include "display_text.h"
+#include "message_boxes.h"
 #include "module.h"
 #include "naming.h"
 
@@ -146,7 +148,7 @@ STDMETHODIMP CSimpleFolde::QueryContextMenu(HMENU menu, UINT index, UINT firstId
   return ComEntry([&] {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     for (UINT offset = 0; offset < ARRAYSIZE(kCommands); ++offset) {
-      InsertMenuA(menu, index, MF_BYPOSITION, firstId + offset, kCommands[offset].menuText);
+      InsertMenuW(menu, index, MF_BYPOSITION, firstId + offset, ui::OurText(kCommands[offset].menuText).c_str());
     }
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ARRAYSIZE(kCommands));
   });
@@ -157,14 +159,13 @@ STDMETHODIMP CSimpleFolde::GetCommandString(UINT_PTR command, UINT type, UINT*, 
     if (!(type & GCS_HELPTEXTA)) return S_OK;  // verbs and validation: nothing to say
     if (command >= ARRAYSIZE(kCommands)) return E_INVALIDARG;
     if (!name) return E_POINTER;
-    const char* text = kCommands[command].helpText;
-    if (!(type & GCS_UNICODE)) {
-      lstrcpynA(name, text, static_cast<int>(cchMax));
-      return S_OK;
+    // Our text is code page 936; a narrow caller reads the ANSI code page, '?' where it has no such character.
+    const std::wstring wide = ui::OurText(kCommands[command].helpText);
+    if (type & GCS_UNICODE) {
+      lstrcpynW(reinterpret_cast<wchar_t*>(name), wide.c_str(), static_cast<int>(cchMax));
+    } else {
+      lstrcpynA(name, ui::AnsiTextFromWide(wide).c_str(), static_cast<int>(cchMax));
     }
-    wchar_t wide[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, ARRAYSIZE(wide));
-    lstrcpynW(reinterpret_cast<wchar_t*>(name), wide, static_cast<int>(cchMax));
     return S_OK;
   });
 }
@@ -184,14 +185,14 @@ void CSimpleFolde::OpenEncryption(HWND owner) const {
     const std::string source = m_path;
     dialogs::OpenEncryptionDialog(source, EncryptedFolderOf(source));
   } catch (...) {
-    MessageBoxA(owner, kEncryptionFailed, kErrorCaption, MB_ICONINFORMATION);
+    ui::SystemMessageBoxes().Show(owner, kEncryptionFailed, kErrorCaption, MessageIcon::Information);
   }
 }
 
 void CSimpleFolde::OpenDecryption(HWND owner) const {
   const std::string source = m_path;
   if (!IsInEncryptedForm(source)) {
-    MessageBoxA(owner, kNotDecryptable, kErrorCaption, MB_ICONINFORMATION);
+    ui::SystemMessageBoxes().Show(owner, kNotDecryptable, kErrorCaption, MessageIcon::Information);
     return;
   }
   dialogs::OpenDecryptionDialog(source, PlainNameOf(source));
