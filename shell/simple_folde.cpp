@@ -1,5 +1,6 @@
 #include "simple_folde.h"
 
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -17,6 +18,20 @@ constexpr char kErrorCaption[] = "出错提示";
 constexpr char kEncryptionFailed[] = "加密产生异常!";
 constexpr char kNotDecryptable[] = "对不起,不支持此文件夹解密!";
 
+// The first path of a drop list in the ANSI code page the runs work in. Read as UTF-16 and
+// converted without look-alike letters: a character that code page lacks becomes a '?', which
+// names no folder, where the ANSI drop list would name another one ("Ďocs" as "Docs").
+// E_INVALIDARG when there is none, or when it does not fit: a shortened path is another folder.
+HRESULT CopyFirstPath(HDROP drop, char (&path)[MAX_PATH]) {
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return E_INVALIDARG;
+  std::wstring wide(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+  wide.resize(DragQueryFileW(drop, 0, wide.data(), static_cast<UINT>(wide.size())));
+  const std::string ansi = ui::AnsiTextFromWide(wide);
+  if (ansi.empty() || ansi.size() >= MAX_PATH) return E_INVALIDARG;
+  std::memcpy(path, ansi.c_str(), ansi.size() + 1);
+  return S_OK;
+}
+
 // Copies the first path of the data object's drop list; E_INVALIDARG when there is none to read.
 HRESULT FirstDroppedPath(IDataObject& data, char (&path)[MAX_PATH]) {
   FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -24,9 +39,7 @@ HRESULT FirstDroppedPath(IDataObject& data, char (&path)[MAX_PATH]) {
   if (FAILED(data.GetData(&format, &medium))) return E_INVALIDARG;
   HRESULT hr = E_INVALIDARG;
   if (auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 0) {
-      hr = DragQueryFileA(drop, 0, path, MAX_PATH) != 0 ? S_OK : E_INVALIDARG;
-    }
+    hr = CopyFirstPath(drop, path);
     GlobalUnlock(medium.hGlobal);
   }
   ReleaseStgMedium(&medium);

@@ -265,6 +265,20 @@ def check_menu(checks, session, folder):
 CODECS = {"936": "gbk", "1252": "cp1252"}
 
 
+def check_long_path(checks, session):
+    """Paths in code page 936 of MAX_PATH bytes and one less: the longer one, shortened to fit,
+    would name another folder, so the handler declines it."""
+    cases = [  # last folder, bytes of the path, items shown
+        ("料" * 62 + "ab", 260, []),
+        ("料" * 62 + "a", 259, [f"1 101 {DECRYPT}", f"2 100 {ENCRYPT}"]),
+    ]
+    for last, length, items in cases:
+        folder = session.folder("资" * 65, last)
+        checks.equal(f"path of {length} bytes", length, len(folder.encode("gbk")))
+        code, log = session.standin("menu", folder)
+        checks.equal(f"path of {length} bytes: items", items, [i for i in lines_with(log, "item ") if "Orvel" in i])
+
+
 def check_help_texts(checks, session, code_page="936"):
     # The narrow help text is in the caller's ANSI code page: 936 holds our texts, 1252 has a '?'
     # for every Chinese character. Both are cut at cchMax bytes, the terminator included.
@@ -296,13 +310,16 @@ CHINESE_FOLDERS = {
     ],
 }
 # In code page 1252 'é' is 0xE9, a lead byte in 936: read with the wrong rule it swallows the
-# '.' or '\' after it.
+# '.' or '\' after it. 'Ď' and 'Ŝ' are not in 1252: they come as '?', which names no folder,
+# never as the look-alike 'D' or 'S' of another one.
 WESTERN_FOLDERS = {
-    "folders": [("Café",), ("Café.qz", "sub")],
+    "folders": [("Café",), ("Café.qz", "sub"), ("Ďocs",), ("Docs",), ("Ŝafe.qz",), ("Safe.qz",)],
     "opened": [
         (["D:\\Café"], "0", {SOURCE_FOLDER: "D:\\Café", DEST_FOLDER: "D:\\Café.qz"}),
         (["D:\\Café.qz"], "1", {ENCRYPTED_FOLDER: "D:\\Café.qz", PLAIN_FOLDER: "D:\\Café"}),
         (["D:\\Café.qz\\sub"], "1", {ENCRYPTED_FOLDER: "D:\\Café.qz\\sub", PLAIN_FOLDER: "D:\\Café"}),
+        (["D:\\Ďocs"], "0", {SOURCE_FOLDER: "D:\\?ocs", DEST_FOLDER: "D:\\?ocs.qz"}),
+        (["D:\\Ŝafe.qz"], "1", {ENCRYPTED_FOLDER: "D:\\?afe.qz", PLAIN_FOLDER: "D:\\?afe"}),
     ],
 }
 
@@ -366,6 +383,7 @@ def test_menu(args):
         checks.equal("the prefix's ANSI code page", ["936"], lines_with(log, "ansi code page "))
         checks.equal("registered handlers", [f"SimpleFolde {IDS['CLSID']}"], lines_with(log, "handler "))
         check_menu(checks, session, session.folder("docs"))
+        check_long_path(checks, session)
         check_help_texts(checks, session)
         check_invocations(checks, session, CHINESE_FOLDERS)
         check_popup(checks, session, session.folder("docs"))
