@@ -190,11 +190,12 @@ def registered_scripts(session):
 def test_registration(args):
     checks = Checks()
     with ShellSession(args, "registration") as session:
-        # A folder name with a single quote: the script quotes with it, the registry must not.
-        folder = os.path.join(session.prefix, "drive_c", "Program Files", "Orvel's Tools")
+        # A folder name with a single quote: the script quotes with it, the registry must not. And
+        # with a letter the ANSI code page lacks: the library's path is no ANSI text.
+        folder = os.path.join(session.prefix, "drive_c", "Program Files", "Orvel's Ďata")
         os.makedirs(folder)
         shutil.copy(args.dll, folder)
-        dll = "C:\\Program Files\\Orvel's Tools\\ZaDizuvOzar.dll"
+        dll = "C:\\Program Files\\Orvel's Ďata\\ZaDizuvOzar.dll"
 
         checks.equal("regsvr32 /s", 0, session.regsvr32("/s", dll))
         first = registered_scripts(session)
