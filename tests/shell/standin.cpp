@@ -12,10 +12,10 @@
 //   shell_standin --log FILE popup FOLDER                                       (until dismissed)
 //
 // Every line of the log is UTF-8: windows and menu items are read as UTF-16, whatever the ANSI
-// code page, and the narrow help text goes in as the hex of its bytes. Message
-// boxes are read and answered with OK as they appear. Without --keep the dialogs that the
-// command opened are read (caption and every edit box) and cancelled; with a script they are
-// driven step by step (see Script below).
+// code page, and the narrow help text goes in as the hex of its bytes; the first line names the
+// ANSI code page. Message boxes are read and answered with OK as they appear. Without --keep
+// the dialogs that the command opened are read (caption and every edit box) and cancelled; with
+// a script they are driven step by step (see Script below).
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
