@@ -64,18 +64,11 @@ struct ComReleaser {
   }
 };
 
-std::wstring Widen(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(length > 0 ? length : 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
-// The library's full path, read the way the platform's module class does: at most 260 bytes.
-HRESULT ModulePath(HMODULE module, std::string& path) {
-  char buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(module, buffer, MAX_PATH);
+// The library's full path, read the way the platform's module class does: at most 260
+// characters. As UTF-16: the ANSI code page may lack characters of the folder a user chose.
+HRESULT ModulePath(HMODULE module, std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(module, buffer, MAX_PATH);
   if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
   if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
   path.assign(buffer, length);
@@ -83,11 +76,11 @@ HRESULT ModulePath(HMODULE module, std::string& path) {
 }
 
 // The script language quotes with single quotes: a quote inside a value is written twice.
-std::string DoubleQuotes(const std::string& text) {
-  std::string doubled;
-  for (char ch : text) {
+std::wstring DoubleQuotes(const std::wstring& text) {
+  std::wstring doubled;
+  for (wchar_t ch : text) {
     doubled += ch;
-    if (ch == '\'') doubled += ch;
+    if (ch == L'\'') doubled += ch;
   }
   return doubled;
 }
@@ -109,14 +102,14 @@ class ScriptRunner {
  private:
   HRESULT Prepare() {
     if (m_registrar.pointer) return S_OK;
-    std::string path;
+    std::wstring path;
     HRESULT hr = ModulePath(m_module, path);
     if (FAILED(hr)) return hr;
     hr = CoCreateInstance(kClsidRegistrar, nullptr, CLSCTX_INPROC_SERVER, kIidRegistrar,
                           reinterpret_cast<void**>(&m_registrar.pointer));
     if (FAILED(hr)) return hr;
-    m_file = Widen(path);
-    const std::wstring module = Widen(DoubleQuotes(path));
+    m_file = path;
+    const std::wstring module = DoubleQuotes(path);
     hr = m_registrar.pointer->AddReplacement(L"MODULE", module.c_str());
     if (SUCCEEDED(hr)) hr = m_registrar.pointer->AddReplacement(L"MODULE_RAW", module.c_str());
     if (SUCCEEDED(hr)) hr = m_registrar.pointer->AddReplacement(L"APPID", kAppidText);

@@ -1,10 +1,13 @@
 #include "simple_folde.h"
 
+#include <cstring>
 #include <new>
 #include <string>
 
 #include "com_entry.h"
 #include "dialogs.h"
+#include "display_text.h"
+#include "message_boxes.h"
 #include "module.h"
 #include "naming.h"
 
@@ -15,6 +18,20 @@ constexpr char kErrorCaption[] = "出错提示";
 constexpr char kEncryptionFailed[] = "加密产生异常!";
 constexpr char kNotDecryptable[] = "对不起,不支持此文件夹解密!";
 
+// The first path of a drop list in the ANSI code page the runs work in. Read as UTF-16 and
+// converted without look-alike letters: a character that code page lacks becomes a '?', which
+// names no folder, where the ANSI drop list would name another one ("Ďocs" as "Docs").
+// E_INVALIDARG when there is none, or when it does not fit: a shortened path is another folder.
+HRESULT CopyFirstPath(HDROP drop, char (&path)[MAX_PATH]) {
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return E_INVALIDARG;
+  std::wstring wide(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+  wide.resize(DragQueryFileW(drop, 0, wide.data(), static_cast<UINT>(wide.size())));
+  const std::string ansi = ui::AnsiTextFromWide(wide);
+  if (ansi.empty() || ansi.size() >= MAX_PATH) return E_INVALIDARG;
+  std::memcpy(path, ansi.c_str(), ansi.size() + 1);
+  return S_OK;
+}
+
 // Copies the first path of the data object's drop list; E_INVALIDARG when there is none to read.
 HRESULT FirstDroppedPath(IDataObject& data, char (&path)[MAX_PATH]) {
   FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -22,9 +39,7 @@ HRESULT FirstDroppedPath(IDataObject& data, char (&path)[MAX_PATH]) {
   if (FAILED(data.GetData(&format, &medium))) return E_INVALIDARG;
   HRESULT hr = E_INVALIDARG;
   if (auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 0) {
-      hr = DragQueryFileA(drop, 0, path, MAX_PATH) != 0 ? S_OK : E_INVALIDARG;
-    }
+    hr = CopyFirstPath(drop, path);
     GlobalUnlock(medium.hGlobal);
   }
   ReleaseStgMedium(&medium);
@@ -146,7 +161,7 @@ STDMETHODIMP CSimpleFolde::QueryContextMenu(HMENU menu, UINT index, UINT firstId
   return ComEntry([&] {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     for (UINT offset = 0; offset < ARRAYSIZE(kCommands); ++offset) {
-      InsertMenuA(menu, index, MF_BYPOSITION, firstId + offset, kCommands[offset].menuText);
+      InsertMenuW(menu, index, MF_BYPOSITION, firstId + offset, ui::OurText(kCommands[offset].menuText).c_str());
     }
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ARRAYSIZE(kCommands));
   });
@@ -157,14 +172,13 @@ STDMETHODIMP CSimpleFolde::GetCommandString(UINT_PTR command, UINT type, UINT*, 
     if (!(type & GCS_HELPTEXTA)) return S_OK;  // verbs and validation: nothing to say
     if (command >= ARRAYSIZE(kCommands)) return E_INVALIDARG;
     if (!name) return E_POINTER;
-    const char* text = kCommands[command].helpText;
-    if (!(type & GCS_UNICODE)) {
-      lstrcpynA(name, text, static_cast<int>(cchMax));
-      return S_OK;
+    // Our text is code page 936; a narrow caller reads the ANSI code page, '?' where it has no such character.
+    const std::wstring wide = ui::OurText(kCommands[command].helpText);
+    if (type & GCS_UNICODE) {
+      lstrcpynW(reinterpret_cast<wchar_t*>(name), wide.c_str(), static_cast<int>(cchMax));
+    } else {
+      lstrcpynA(name, ui::AnsiTextFromWide(wide).c_str(), static_cast<int>(cchMax));
     }
-    wchar_t wide[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, ARRAYSIZE(wide));
-    lstrcpynW(reinterpret_cast<wchar_t*>(name), wide, static_cast<int>(cchMax));
     return S_OK;
   });
 }
@@ -184,14 +198,14 @@ void CSimpleFolde::OpenEncryption(HWND owner) const {
     const std::string source = m_path;
     dialogs::OpenEncryptionDialog(source, EncryptedFolderOf(source));
   } catch (...) {
-    MessageBoxA(owner, kEncryptionFailed, kErrorCaption, MB_ICONINFORMATION);
+    ui::SystemMessageBoxes().Show(owner, kEncryptionFailed, kErrorCaption, MessageIcon::Information);
   }
 }
 
 void CSimpleFolde::OpenDecryption(HWND owner) const {
   const std::string source = m_path;
   if (!IsInEncryptedForm(source)) {
-    MessageBoxA(owner, kNotDecryptable, kErrorCaption, MB_ICONINFORMATION);
+    ui::SystemMessageBoxes().Show(owner, kNotDecryptable, kErrorCaption, MessageIcon::Information);
     return;
   }
   dialogs::OpenDecryptionDialog(source, PlainNameOf(source));

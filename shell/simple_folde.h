@@ -39,7 +39,8 @@ class CSimpleFolde final : public ISimpleFolde, public IShellExtInit, public ICo
   STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
   STDMETHODIMP GetCommandString(UINT_PTR command, UINT type, UINT* reserved, CHAR* name, UINT cchMax) override;
 
-  // The commands, by their offset from the first identifier the file manager granted.
+  // The commands, by their offset from the first identifier the file manager granted. The texts
+  // are ours (code page 936): shown through the wide functions, whatever the ANSI code page.
   struct Command {
     const char* menuText;
     const char* helpText;

@@ -6,6 +6,8 @@ its own (under DIR/TEST) on a private X display:
   registration  regsvr32 /s and /u: every key and value, twice, NoRemove keys, a quote in the path
   server        the server functions through LoadLibrary and through CoCreateInstance (GoogleTest)
   menu          the stand-in for the file manager: items, help texts, invocation, destinations
+  menu_1252     the same on a Western Windows (ANSI code page 1252, --western-locale): Chinese
+                items, help texts and messages, paths in that code page
   installer     the setup program: silent install, handler reachable, silent uninstall
   end_to_end    default certificate, encrypt and decrypt through the menu and the real dialogs
 
@@ -22,7 +24,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
-from gui_session import GuiSession, wait_for  # noqa: E402
+from gui_session import CHINESE, GuiSession, wait_for  # noqa: E402
 
 SOURCE_ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
@@ -51,7 +53,7 @@ def windows_path(path):
 class ShellSession(GuiSession):
     """A fresh prefix with drive D:, and the tools the tests use in it."""
 
-    def __init__(self, args, name):
+    def __init__(self, args, name, locale=CHINESE):
         self.args = args
         self.root = os.path.join(args.work, name)
         shutil.rmtree(self.root, ignore_errors=True)
@@ -59,7 +61,7 @@ class ShellSession(GuiSession):
         os.makedirs(self.drive_d)
         prefix = os.path.join(self.root, "prefix")
         shots = args.shots or os.path.join(self.root, "screenshots")
-        super().__init__([args.emulator], prefix, shots)
+        super().__init__([args.emulator], prefix, shots, locale=locale)
 
     def _start(self):
         super()._start()
@@ -188,11 +190,12 @@ def registered_scripts(session):
 def test_registration(args):
     checks = Checks()
     with ShellSession(args, "registration") as session:
-        # A folder name with a single quote: the script quotes with it, the registry must not.
-        folder = os.path.join(session.prefix, "drive_c", "Program Files", "Orvel's Tools")
+        # A folder name with a single quote: the script quotes with it, the registry must not. And
+        # with a letter the ANSI code page lacks: the library's path is no ANSI text.
+        folder = os.path.join(session.prefix, "drive_c", "Program Files", "Orvel's Ďata")
         os.makedirs(folder)
         shutil.copy(args.dll, folder)
-        dll = "C:\\Program Files\\Orvel's Tools\\ZaDizuvOzar.dll"
+        dll = "C:\\Program Files\\Orvel's Ďata\\ZaDizuvOzar.dll"
 
         checks.equal("regsvr32 /s", 0, session.regsvr32("/s", dll))
         first = registered_scripts(session)
@@ -260,16 +263,35 @@ def check_menu(checks, session, folder):
     checks.equal("CMF_DEFAULTONLY: no items added", ["0 1 Open", "1 2 Properties"], lines_with(log, "item "))
 
 
-def check_help_texts(checks, session):
-    gbk = lambda text: text.encode("gbk").hex()  # noqa: E731
-    cases = [  # offset, cchMax, narrow bytes, wide text
-        (0, 64, gbk(ENCRYPT), ENCRYPT),
-        (1, 64, gbk(DECRYPT), DECRYPT),
-        (0, 8, gbk("Orvel文"), "Orvel文件"),   # cut at cchMax including the terminator
-        (1, 6, gbk("Orvel"), "Orvel"),
-        (0, 1, "-", ""),
+CODECS = {"936": "gbk", "1252": "cp1252"}
+
+
+def check_long_path(checks, session):
+    """Paths in code page 936 of MAX_PATH bytes and one less: the longer one, shortened to fit,
+    would name another folder, so the handler declines it."""
+    cases = [  # last folder, bytes of the path, items shown
+        ("料" * 62 + "ab", 260, []),
+        ("料" * 62 + "a", 259, [f"1 101 {DECRYPT}", f"2 100 {ENCRYPT}"]),
     ]
-    for offset, chars, narrow, wide in cases:
+    for last, length, items in cases:
+        folder = session.folder("资" * 65, last)
+        checks.equal(f"path of {length} bytes", length, len(folder.encode("gbk")))
+        code, log = session.standin("menu", folder)
+        checks.equal(f"path of {length} bytes: items", items, [i for i in lines_with(log, "item ") if "Orvel" in i])
+
+
+def check_help_texts(checks, session, code_page="936"):
+    # The narrow help text is in the caller's ANSI code page: 936 holds our texts, 1252 has a '?'
+    # for every Chinese character. Both are cut at cchMax bytes, the terminator included.
+    cases = [  # offset, cchMax, wide text, {ANSI code page: narrow text}
+        (0, 64, ENCRYPT, {"936": ENCRYPT, "1252": "Orvel?????"}),
+        (1, 64, DECRYPT, {"936": DECRYPT, "1252": "Orvel?????"}),
+        (0, 8, "Orvel文件", {"936": "Orvel文", "1252": "Orvel??"}),
+        (1, 6, "Orvel", {"936": "Orvel", "1252": "Orvel"}),
+        (0, 1, "", {"936": "", "1252": ""}),
+    ]
+    for offset, chars, wide, narrow_texts in cases:
+        narrow = narrow_texts[code_page].encode(CODECS[code_page]).hex() or "-"
         code, log = session.standin("help", str(offset), str(chars))
         checks.equal(f"help {offset}/{chars} A", [f"0x00000000 {narrow}"], lines_with(log, "helpA "))
         checks.equal(f"help {offset}/{chars} W", [f"0x00000000 {wide}"], lines_with(log, "helpW "))
@@ -280,22 +302,43 @@ def check_help_texts(checks, session):
                  lines_with(log, "helpA ") + lines_with(log, "helpW "))
 
 
-def check_invocations(checks, session):
+# Folders whose names only the ANSI code page holds, and the dialogs the commands open on them.
+CHINESE_FOLDERS = {
+    "folders": [("资料.qz", "亃"), ("资料",)],  # the trail byte of 亃 is a 'z'
+    "opened": [
+        (["D:\\资料"], "0", {SOURCE_FOLDER: "D:\\资料", DEST_FOLDER: "D:\\资料.qz"}),
+        (["D:\\资料.qz\\亃"], "1", {ENCRYPTED_FOLDER: "D:\\资料.qz\\亃", PLAIN_FOLDER: "D:\\资料"}),
+    ],
+}
+# In code page 1252 'é' is 0xE9, a lead byte in 936: read with the wrong rule it swallows the
+# '.' or '\' after it. 'Ď' and 'Ŝ' are not in 1252: they come as '?', which names no folder,
+# never as the look-alike 'D' or 'S' of another one.
+WESTERN_FOLDERS = {
+    "folders": [("Café",), ("Café.qz", "sub"), ("Ďocs",), ("Docs",), ("Ŝafe.qz",), ("Safe.qz",)],
+    "opened": [
+        (["D:\\Café"], "0", {SOURCE_FOLDER: "D:\\Café", DEST_FOLDER: "D:\\Café.qz"}),
+        (["D:\\Café.qz"], "1", {ENCRYPTED_FOLDER: "D:\\Café.qz", PLAIN_FOLDER: "D:\\Café"}),
+        (["D:\\Café.qz\\sub"], "1", {ENCRYPTED_FOLDER: "D:\\Café.qz\\sub", PLAIN_FOLDER: "D:\\Café"}),
+        (["D:\\Ďocs"], "0", {SOURCE_FOLDER: "D:\\?ocs", DEST_FOLDER: "D:\\?ocs.qz"}),
+        (["D:\\Ŝafe.qz"], "1", {ENCRYPTED_FOLDER: "D:\\?afe.qz", PLAIN_FOLDER: "D:\\?afe"}),
+    ],
+}
+
+
+def check_invocations(checks, session, native_folders):
     docs = session.folder("docs")
     session.folder("docsqz")
     session.folder("docs.qz", "sub")
     session.folder("a.qz", "zone")
-    session.folder("资料.qz", "亃")  # the trail byte of 亃 is a 'z'
-    session.folder("资料")
+    for parts in native_folders["folders"]:
+        session.folder(*parts)
     opened = [  # folders, verb, {control: text} of the dialog it opens
         ([docs], "0", {SOURCE_FOLDER: "D:\\docs", DEST_FOLDER: "D:\\docs.qz"}),
         (["D:\\docs.qz"], "1", {ENCRYPTED_FOLDER: "D:\\docs.qz", PLAIN_FOLDER: "D:\\docs"}),
         (["D:\\docs.qz\\sub"], "1", {ENCRYPTED_FOLDER: "D:\\docs.qz\\sub", PLAIN_FOLDER: "D:\\docs"}),
         (["D:\\a.qz\\zone"], "1", {ENCRYPTED_FOLDER: "D:\\a.qz\\zone", PLAIN_FOLDER: "D:\\a.q"}),
         (["D:\\docs", "D:\\docsqz"], "0", {SOURCE_FOLDER: "D:\\docs", DEST_FOLDER: "D:\\docs.qz"}),
-        (["D:\\资料"], "0", {SOURCE_FOLDER: "D:\\资料", DEST_FOLDER: "D:\\资料.qz"}),
-        (["D:\\资料.qz\\亃"], "1", {ENCRYPTED_FOLDER: "D:\\资料.qz\\亃", PLAIN_FOLDER: "D:\\资料"}),
-    ]
+    ] + native_folders["opened"]
     for folders, verb, expected in opened:
         what = f"invoke {verb} on {' + '.join(folders)}"
         code, log = session.standin("invoke", *folders, verb)
@@ -338,11 +381,29 @@ def test_menu(args):
     with ShellSession(args, "menu") as session:
         checks.equal("regsvr32 /s", 0, session.regsvr32("/s", windows_path(args.dll)))
         code, log = session.standin("handlers")
+        checks.equal("the prefix's ANSI code page", ["936"], lines_with(log, "ansi code page "))
         checks.equal("registered handlers", [f"SimpleFolde {IDS['CLSID']}"], lines_with(log, "handler "))
         check_menu(checks, session, session.folder("docs"))
+        check_long_path(checks, session)
         check_help_texts(checks, session)
-        check_invocations(checks, session)
+        check_invocations(checks, session, CHINESE_FOLDERS)
         check_popup(checks, session, session.folder("docs"))
+    return checks.result()
+
+
+def test_menu_1252(args):
+    checks = Checks()
+    if not args.western_locale:
+        print("FAILED: menu_1252 needs --western-locale")
+        return 1
+    with ShellSession(args, "menu_1252", locale=args.western_locale) as session:
+        code, log = session.standin("handlers")
+        checks.equal("the prefix's ANSI code page", ["1252"], lines_with(log, "ansi code page "))
+        checks.equal("regsvr32 /s", 0, session.regsvr32("/s", windows_path(args.dll)))
+        check_menu(checks, session, session.folder("docs"))
+        check_help_texts(checks, session, "1252")
+        check_invocations(checks, session, WESTERN_FOLDERS)
+        check_popup(checks, session, session.folder("docs"), shot="menu-1252")
     return checks.result()
 
 
@@ -531,7 +592,7 @@ def test_end_to_end(args):
     return checks.result()
 
 
-TESTS = {"registration": test_registration, "server": test_server, "menu": test_menu,
+TESTS = {"registration": test_registration, "server": test_server, "menu": test_menu, "menu_1252": test_menu_1252,
          "installer": test_installer, "end_to_end": test_end_to_end}
 
 
@@ -546,6 +607,7 @@ def main():
     parser.add_argument("--native-qzfolder")
     parser.add_argument("--certs", default=os.path.join(SOURCE_ROOT, "tests", "data", "certs"))
     parser.add_argument("--shots", help="where the screenshots go (default: under the test's folder)")
+    parser.add_argument("--western-locale", help="the locale of menu_1252, one of ANSI code page 1252")
     parser.add_argument("test", choices=sorted(TESTS))
     args = parser.parse_args()
     for name in ("emulator", "work", "dll", "standin", "server_test", "setup", "native_qzfolder", "certs", "shots"):

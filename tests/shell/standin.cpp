@@ -11,10 +11,11 @@
 //   shell_standin --log FILE invoke [--script FILE] [--keep] FOLDER... VERB   (VERB: 0, 1, or s:TEXT)
 //   shell_standin --log FILE popup FOLDER                                       (until dismissed)
 //
-// Every line of the log is UTF-8; texts of the handler (code page 936) are converted. Message
-// boxes are read and answered with OK as they appear. Without --keep the dialogs that the
-// command opened are read (caption and every edit box) and cancelled; with a script they are
-// driven step by step (see Script below).
+// Every line of the log is UTF-8: windows and menu items are read as UTF-16, whatever the ANSI
+// code page, and the narrow help text goes in as the hex of its bytes; the first line names the
+// ANSI code page. Message boxes are read and answered with OK as they appear. Without --keep
+// the dialogs that the command opened are read (caption and every edit box) and cancelled; with
+// a script they are driven step by step (see Script below).
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
@@ -50,8 +51,6 @@ std::wstring WideFrom(UINT codePage, const std::string& text) {
   wide.resize(wide.size() - 1);
   return wide;
 }
-
-std::string Utf8FromAnsi(const std::string& text) { return Utf8FromWide(WideFrom(CP_ACP, text)); }
 
 void Log(const std::string& line) {
   std::fprintf(g_log, "%s\n", line.c_str());
@@ -159,12 +158,13 @@ std::string WindowClass(HWND hwnd) {
   return name;
 }
 
-std::string AnsiWindowText(HWND hwnd) {
-  int length = GetWindowTextLengthA(hwnd);
-  std::string text(length + 1, '\0');
-  GetWindowTextA(hwnd, text.data(), length + 1);
-  text.resize(length);
-  return text;
+// As UTF-16, the way the system holds it: right whether it was set through the ANSI or the wide
+// functions, and whatever the ANSI code page.
+std::string WindowText(HWND hwnd) {
+  int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(length + 1, L'\0');
+  text.resize(GetWindowTextW(hwnd, text.data(), length + 1));
+  return Utf8FromWide(text);
 }
 
 // The dialogs of the library have edit boxes of these identifiers; a message box has none.
@@ -182,7 +182,7 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND hwnd = reinterpret_cast<HWND>(wParam);
     if (IsMessageBox(hwnd)) {
-      std::string line = Utf8FromAnsi(AnsiWindowText(hwnd)) + "\t" + Utf8FromAnsi(AnsiWindowText(GetDlgItem(hwnd, 0xFFFF)));
+      std::string line = WindowText(hwnd) + "\t" + WindowText(GetDlgItem(hwnd, 0xFFFF));
       g_boxes.push_back(line);
       Log("box " + line);
       PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDOK)));
@@ -203,15 +203,15 @@ std::vector<HWND> ThreadDialogs() {
 
 HWND DialogWithCaption(const std::string& captionUtf8) {
   for (HWND hwnd : ThreadDialogs())
-    if (Utf8FromAnsi(AnsiWindowText(hwnd)) == captionUtf8) return hwnd;
+    if (WindowText(hwnd) == captionUtf8) return hwnd;
   return nullptr;
 }
 
 void LogDialog(HWND dialog) {
-  Log("dialog " + Utf8FromAnsi(AnsiWindowText(dialog)));
+  Log("dialog " + WindowText(dialog));
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (WindowClass(child) == "Edit")
-      Log("field " + std::to_string(GetDlgCtrlID(child)) + "\t" + Utf8FromAnsi(AnsiWindowText(child)));
+      Log("field " + std::to_string(GetDlgCtrlID(child)) + "\t" + WindowText(child));
   }
 }
 
@@ -529,6 +529,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: shell_standin [--log FILE] handlers|menu|help|invoke|popup ...\n");
     return 1;
   }
+  Log("ansi code page " + std::to_string(GetACP()));
   OleInitialize(nullptr);
   HHOOK hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
   int rc = Run(options);
