@@ -15,21 +15,10 @@ wineserver -p
 settings="$prefix/drive_c/windows/zeVireve.ini"
 trap 'rm -rf "$work"; rm -f "$settings"; wineserver -k 2>/dev/null' EXIT
 
-failures=0
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 qz() { "$wine_run" --locale "$locale" "$prefix" "$tool" "$@"; }
 win() { echo "Z:${1//\//\\}"; }
-# run WANT ARGS...: runs the tool, keeps its streams as UTF-8 (it prints our texts in code page
-# 936) and checks the exit code.
-run() {
-  local want=$1; shift
-  last="qzfolder $*"
-  qz "$@" </dev/null >"$work/out.raw" 2>"$work/err.raw"
-  local rc=$?
-  for s in out err; do iconv -f GBK -t UTF-8 <"$work/$s.raw" | tr -d '\r' >"$work/$s"; done
-  if [ "$rc" -ne "$want" ]; then fail "$last: exit $rc, want $want"; cat "$work/out" "$work/err"; fi
-}
-printed() { grep -qxF -- "$2" "$work/$1" || { fail "$last: no line '$2' on std$1"; cat "$work/$1"; }; }
+as_utf8() { iconv -f GBK -t UTF-8 | tr -d '\r'; }  # the tool prints our texts in code page 936
+source "$(dirname "$0")/../cli/run_checks.sh"
 holds() { [ "$(ls "$1")" = "$2" ] || fail "$last: $1 holds '$(ls "$1")', want '$2'"; }
 
 rm -f "$settings"

@@ -26,20 +26,7 @@ rm -f "${settings[@]}"
 forget
 trap 'rm -rf "$work"; rm -f "${settings[@]}"; forget' EXIT
 
-failures=0
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-# run WANT ARGS...: runs the tool, keeps its two streams as UTF-8 and checks the exit code.
-run() {
-  local want=$1; shift
-  last="qzfolder $*"
-  qz "$@" </dev/null >"$work/out.raw" 2>"$work/err.raw"
-  local rc=$?
-  as_utf8 <"$work/out.raw" >"$work/out"
-  as_utf8 <"$work/err.raw" >"$work/err"
-  if [ "$rc" -ne "$want" ]; then fail "$last: exit $rc, want $want"; cat "$work/out" "$work/err"; fi
-}
-# printed STREAM LINE: the last run printed exactly this line on the stream (out or err).
-printed() { grep -qxF -- "$2" "$work/$1" || { fail "$last: no line '$2' on std$1"; cat "$work/$1"; }; }
+source "$(dirname "$0")/../cli/run_checks.sh"
 # only_printed LINE...: the last run's standard output is exactly these lines.
 only_printed() {
   [ "$(cat "$work/out")" = "$(printf '%s\n' "$@")" ] || { fail "$last: printed"; cat "$work/out"; }
